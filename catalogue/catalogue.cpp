@@ -1,0 +1,69 @@
+#include "catalogue/catalogue.h"
+
+#include <cstring>
+
+namespace vant {
+
+FolderNodeData* FolderNodeData::Make(std::uint64_t recordNumber, std::string_view name, bool hasName) {
+  auto* data = new FolderNodeData;
+  data->RecordNumber = recordNumber;
+  data->Children = std::make_unique<std::vector<void*>>();
+  if (hasName) {
+    data->Name = std::make_unique<char[]>(name.size() + 1);
+    std::memcpy(data->Name.get(), name.data(), name.size());
+    data->Name[name.size()] = 0;
+  }
+  return data;
+}
+
+Catalogue::Catalogue() = default;
+Catalogue::~Catalogue() = default;
+
+void Catalogue::Reserve(std::size_t count) { chunks_.reserve((count + ChunkSize - 1) / ChunkSize); }
+
+FileEntry& Catalogue::Append() {
+  if ((count_ & ChunkMask) == 0 && (count_ >> ChunkBits) == chunks_.size())
+    chunks_.push_back(std::make_unique<FileEntry[]>(ChunkSize));
+  FileEntry& entry = At(count_);
+  entry = FileEntry{};
+  entry.RecordNumber = static_cast<std::uint32_t>(count_);
+  ++count_;
+  return entry;
+}
+
+void Catalogue::SetName(FileEntry& entry, std::string_view name) {
+  const std::size_t need = name.size() + 1;
+  char* at;
+  if (need > ArenaBlock / 4) {
+    // A long name gets a block of its own, kept ahead of the block in use.
+    arena_.insert(arena_.begin(), std::make_unique<char[]>(need));
+    at = arena_.front().get();
+    if (arena_.size() == 1) arenaUsed_ = ArenaBlock;
+  } else {
+    if (arenaUsed_ + need > ArenaBlock) {
+      arena_.push_back(std::make_unique<char[]>(ArenaBlock));
+      arenaUsed_ = 0;
+    }
+    at = arena_.back().get() + arenaUsed_;
+    arenaUsed_ += need;
+  }
+  arenaBytes_ += need;
+  std::memcpy(at, name.data(), name.size());
+  at[name.size()] = 0;
+  entry.Name = at;
+}
+
+void Catalogue::Clear() {
+  chunks_.clear();
+  count_ = 0;
+  arena_.clear();
+  arenaUsed_ = ArenaBlock;
+  arenaBytes_ = 0;
+  ++generation_;
+}
+
+std::size_t Catalogue::MemoryBytes() const {
+  return chunks_.size() * ChunkSize * sizeof(FileEntry) + arenaBytes_;
+}
+
+}  // namespace vant

@@ -1,0 +1,28 @@
+// A headless session over disk images: the form TVANT1 on the in-memory
+// toolkit, with images mapped to drive letters, driven as a user would.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless_system.h"
+#include "platform/headless/headless_toolkit.h"
+#include "workspace/tvant1.h"
+
+namespace vant::cli {
+
+struct Session {
+  headless::Toolkit Toolkit;
+  headless::System System;
+  std::unique_ptr<TVANT1> Form;
+
+  // Maps the images to C:, D:, ... and builds the form.
+  explicit Session(const std::vector<std::string>& images, int partition = -1);
+  // Selects drive `letter` and answers the analysis question with OK;
+  // false when the drive cannot be analysed.
+  bool Analyse(char letter = 'C');
+  TreeNode DriveNode(char letter = 'C');
+};
+
+}  // namespace vant::cli

@@ -1,0 +1,52 @@
+// Walking the attributes of one FILE record with every offset and length
+// checked against the record's size.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "ntfs/layout.h"
+
+namespace vant::ntfs {
+
+// One attribute inside a record: its offset and its checked length.
+struct AttributeView {
+  std::span<const std::uint8_t> Bytes;  // the whole attribute
+  std::size_t Offset = 0;               // from the record's start
+  std::uint32_t Type() const { return GetU32(Bytes.data() + attr::Type); }
+  bool NonResident() const { return Bytes.size() > attr::NonResident && (Bytes[attr::NonResident] & 1); }
+  std::uint8_t NameLength() const { return Bytes.size() > attr::NameLength ? Bytes[attr::NameLength] : 0; }
+  // The resident value, when it lies inside the attribute.
+  std::optional<std::span<const std::uint8_t>> ResidentValue() const;
+  // The mapping pairs of a non-resident value, up to the attribute's end.
+  std::optional<std::span<const std::uint8_t>> MappingPairs() const;
+  std::int64_t AllocatedSize() const { return GetI64(Bytes.data() + attr::AllocatedSize); }
+  std::int64_t DataSize() const { return GetI64(Bytes.data() + attr::DataSize); }
+  std::int64_t InitializedSize() const { return GetI64(Bytes.data() + attr::InitializedSize); }
+  std::int64_t LowestVcn() const { return GetI64(Bytes.data() + attr::LowestVcn); }
+};
+
+// The attribute that starts at `offset`, or none when its header or its
+// length does not fit the record, its length is 0, or it is the end marker.
+std::optional<AttributeView> AttributeAt(std::span<const std::uint8_t> record, std::size_t offset);
+
+// The first attribute of `type` in record order (unnamed ones first when
+// `unnamedOnly`), walking from the header's first-attribute offset.
+std::optional<AttributeView> FindAttribute(std::span<const std::uint8_t> record, std::uint32_t type, bool unnamedOnly = true);
+
+// The boot sector of an NTFS volume, as far as the system uses it.
+struct NtfsBootSector {
+  std::uint32_t BytesPerSector = 0;
+  std::uint32_t SectorsPerCluster = 0;
+  std::uint64_t ClusterSize = 0;
+  std::uint64_t TotalSectors = 0;
+  std::int64_t MftLcn = 0;
+  std::uint32_t RecordSize = 0;
+};
+
+// Parses an NTFS boot sector; none unless it carries the "NTFS    " id and
+// sane geometry.
+std::optional<NtfsBootSector> ParseNtfsBootSector(std::span<const std::uint8_t> sector);
+
+}  // namespace vant::ntfs

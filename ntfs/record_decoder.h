@@ -1,0 +1,26 @@
+// One FILE record into one catalogue entry.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+
+namespace vant {
+
+// A record is decoded only when it starts with "FILE" and is a base record
+// (its base-record reference is zero).
+bool IsValidBaseRecord(std::span<const std::uint8_t> record);
+
+// Fills name, times, parent, flags and, when a $DATA attribute is found,
+// size, residency and data offset. `record` must already be fixed up. Every
+// offset and length is checked against the record: a walk that meets a bad
+// one stops there and the entry keeps what it has. A valid record without a
+// usable name gets an empty one.
+void DecodeFileRecord(Catalogue& catalogue, FileEntry& entry, std::span<const std::uint8_t> record, char driveLetter);
+
+// "D", the drive letter, then only digits up to the first "." (e.g. DC12.txt).
+bool IsRecycledName(std::string_view name, char driveLetter);
+
+}  // namespace vant

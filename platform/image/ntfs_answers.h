@@ -1,0 +1,53 @@
+// The answers of the volume device requests (drive geometry, NTFS volume
+// data, $MFT retrieval pointers, volume bitmap), computed from the on-disk
+// structures. Disk images need them; so does a Windows volume whose driver
+// will not answer (as under Wine, whose devices are plain files).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "ntfs/attributes.h"
+#include "ntfs/mapping_pairs.h"
+#include "platform/volume_device.h"
+
+namespace vant::image {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to `count` bytes at `offset` of the volume; the count read.
+  virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
+  virtual std::uint64_t Size() const = 0;
+};
+
+class NtfsAnswers {
+ public:
+  explicit NtfsAnswers(ByteSource& source) : source_(source) {}
+  IoResult Answer(std::uint32_t code, const void* in, std::size_t inSize, void* out, std::size_t outSize);
+
+  bool IsNtfs();
+  const std::vector<ntfs::Extent>& MftExtents() { Load(); return mft_; }
+
+ private:
+  bool Load();
+  IoResult Geometry(std::uint8_t* out, std::size_t size);
+  IoResult VolumeData(std::uint8_t* out, std::size_t size);
+  IoResult Retrieval(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t size);
+  IoResult Bitmap(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t size);
+  std::optional<std::vector<std::uint8_t>> ReadRecord(std::uint64_t number);
+  std::size_t ReadData(const std::vector<ntfs::Extent>& extents, std::uint64_t offset, std::uint8_t* out, std::size_t count);
+
+  ByteSource& source_;
+  bool loaded_ = false;
+  bool ntfs_ = false;
+  ntfs::NtfsBootSector boot_;
+  std::vector<ntfs::Extent> mft_;
+  std::int64_t mftInitialized_ = 0;
+  std::vector<ntfs::Extent> bitmap_;
+  std::int64_t bitmapSize_ = 0;
+  std::optional<std::int64_t> freeClusters_;
+};
+
+}  // namespace vant::image

@@ -1,0 +1,179 @@
+// The widget toolkit the form needs: exactly the operations its handlers use.
+// A toolkit builds a whole form from its layout (platform/layout.h); the form
+// then finds its components by name and wires its handlers to their events.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/layout.h"
+
+namespace vant {
+
+// A node of a tree view. Opaque: each toolkit gives it its own meaning.
+struct TreeNodeTag;
+using TreeNode = TreeNodeTag*;
+
+class Control {
+ public:
+  virtual ~Control() = default;
+  virtual std::string_view Name() const = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual bool Visible() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  virtual bool Enabled() const = 0;
+};
+
+class TreeView : public Control {
+ public:
+  // Adds a node as the last child of `parent` (null: a root node).
+  virtual TreeNode AddChild(TreeNode parent, std::string_view text, void* data, int image, int selectedImage) = 0;
+  // Deletes a node with its subtree; the deletion event runs once per node.
+  virtual void Delete(TreeNode node) = 0;
+  virtual void DeleteChildren(TreeNode node) = 0;
+  // Moves a node to the end of its parent's children.
+  virtual void MoveToEnd(TreeNode node) = 0;
+  // Sorts the children of `node` (null: the roots) by text, recursively when asked.
+  virtual void SortChildren(TreeNode node, bool recursive) = 0;
+  // Makes `node` the selected node; the change event runs when it differs.
+  virtual void Select(TreeNode node) = 0;
+  virtual TreeNode Selected() const = 0;
+
+  virtual TreeNode Parent(TreeNode node) const = 0;
+  virtual TreeNode FirstChild(TreeNode node) const = 0;  // null node: first root
+  virtual TreeNode NextSibling(TreeNode node) const = 0;
+  virtual std::string Text(TreeNode node) const = 0;
+  virtual void* Data(TreeNode node) const = 0;
+  virtual void SetData(TreeNode node, void* data) = 0;
+  virtual int Image(TreeNode node) const = 0;
+  virtual void SetImage(TreeNode node, int image, int selectedImage) = 0;
+  virtual std::size_t Count() const = 0;
+  virtual void SetDoubleBuffered(bool on) = 0;
+
+  std::function<void(TreeNode)> OnChange;
+  std::function<void()> OnClick;
+  std::function<void(TreeNode)> OnDeletion;
+};
+
+class ListView : public Control {
+ public:
+  virtual void Clear() = 0;
+  // Appends a row; `texts` are the captions of the columns after the first
+  // (the first column carries only the image). Returns the row's index.
+  virtual int AddRow(int image, const std::vector<std::string>& texts, void* data) = 0;
+  virtual int RowCount() const = 0;
+  virtual int SelectedCount() const = 0;
+  // The next selected row after `row` in display order (-1 starts), or -1.
+  virtual int NextSelected(int row) const = 0;
+  virtual void* RowData(int row) const = 0;
+  virtual int RowImage(int row) const = 0;
+  virtual std::string RowText(int row, int column) const = 0;  // column 1 = "Nombre"
+  virtual void SetRowSelected(int row, bool selected) = 0;
+  virtual void SetDoubleBuffered(bool on) = 0;
+
+  std::function<void()> OnClick;
+};
+
+class ProgressBar : public Control {
+ public:
+  virtual void SetMax(std::int64_t max) = 0;
+  virtual std::int64_t Max() const = 0;
+  virtual void SetPosition(std::int64_t position) = 0;
+  virtual std::int64_t Position() const = 0;
+};
+
+class TextControl : public Control {  // labels, panels with captions, static texts
+ public:
+  virtual void SetText(std::string_view text) = 0;
+  virtual std::string Text() const = 0;
+};
+
+class ImageBox : public Control {
+ public:
+  // Shows picture `index` of the box's image list; -1 clears the box.
+  virtual void ShowImage(int index) = 0;
+  virtual int ImageIndex() const = 0;
+  virtual void Redraw() = 0;
+};
+
+class CheckBox : public Control {
+ public:
+  // Sets the state without running the click handler.
+  virtual void SetChecked(bool checked) = 0;
+  virtual bool Checked() const = 0;
+  std::function<void()> OnClick;
+};
+
+class Button : public Control {
+ public:
+  std::function<void()> OnClick;
+};
+
+class EditBox : public Control {
+ public:
+  virtual void SetText(std::string_view text) = 0;
+  virtual std::string Text() const = 0;
+  // Sees each typed character; setting it to 0 swallows the key.
+  std::function<void(char& key)> OnKeyPress;
+};
+
+class FilterBox : public Control {
+ public:
+  virtual int ItemCount() const = 0;
+  virtual int SelectedIndex() const = 0;
+  virtual void SetSelectedIndex(int index) = 0;
+  virtual std::string ItemText(int index) const = 0;
+  virtual std::string Mask() const = 0;  // the selected item's mask
+};
+
+// A built form: owns every widget made from its layout.
+class FormWindow {
+ public:
+  virtual ~FormWindow() = default;
+  virtual Control* Find(std::string_view name) const = 0;
+  template <class T>
+  T& Get(std::string_view name) const {
+    auto* found = dynamic_cast<T*>(Find(name));
+    if (!found) throw std::logic_error("form component missing or of another kind: " + std::string(name));
+    return *found;
+  }
+  virtual void Show() = 0;
+};
+
+enum class MsgButtons : std::uint8_t { Ok, OkCancel, YesNo };
+enum class MsgIcon : std::uint8_t { None, Question, Information, Warning, Error };
+enum class MsgAnswer : std::uint8_t { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+enum class NoticeKind : std::uint8_t { Information, Warning };
+
+struct SaveDialogOptions {
+  std::string Title;
+  std::string FileName;  // proposed name in, chosen path out
+  bool OverwritePrompt = true;
+  bool HideReadOnly = true;
+  bool Resizable = true;
+};
+
+class Toolkit {
+ public:
+  virtual ~Toolkit() = default;
+  virtual std::unique_ptr<FormWindow> BuildForm(FormLayout layout) = 0;
+
+  // A plain modal message box without owner window.
+  virtual MsgAnswer MessageBox(std::string_view text, std::string_view caption, MsgButtons buttons, MsgIcon icon) = 0;
+  // The toolkit's message dialog with one "OK" button.
+  virtual void Notice(std::string_view text, NoticeKind kind) = 0;
+  // The save-file dialog; true with the chosen path in `options.FileName`.
+  virtual bool SaveDialog(SaveDialogOptions& options) = 0;
+  // Shows the hourglass; returns a token to restore the previous cursor.
+  virtual int SetHourglass() = 0;
+  virtual void RestoreCursor(int token) = 0;
+  // Runs the window messages (user actions) that are waiting.
+  virtual void ProcessMessages() = 0;
+};
+
+}  // namespace vant

@@ -1,0 +1,168 @@
+#include "ntfs/record_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include "ntfs/fixups.h"
+#include "ntfs/mapping_pairs.h"
+#include "tests/support/record_builder.h"
+
+namespace vant {
+namespace {
+
+using testing::RecordBuilder;
+namespace attr = ntfs::attr;
+
+FileEntry Decode(Catalogue& catalogue, std::vector<std::uint8_t> record, char drive = 'C') {
+  FileEntry& entry = catalogue.Append();
+  DecodeFileRecord(catalogue, entry, record, drive);
+  return entry;
+}
+
+TEST(RecordDecoder, ChoosesTheNameAndParentAsTheVolumeRecordsThem) {
+  Catalogue c;
+  // DOS then Win32, and Win32 then DOS: the Win32 name either way; the
+  // parent of the last name attribute whatever its namespace.
+  auto dosFirst = RecordBuilder().StandardInformation(1, 2, 3).FileName(40, u"RESUME~1.TXT", 2).FileName(41, u"Résumé.txt", 1);
+  auto win32First = RecordBuilder().StandardInformation(1, 2, 3).FileName(40, u"Résumé.txt", 1).FileName(41, u"RESUME~1.TXT", 2);
+  for (auto* r : {&dosFirst, &win32First}) {
+    FileEntry e = Decode(c, r->Bytes());
+    EXPECT_EQ(e.NameView(), std::string_view("R\xE9sum\xE9.txt"));
+    EXPECT_EQ(e.ParentRecord, 41u);
+    EXPECT_EQ(e.CreationTime, 1);
+    EXPECT_EQ(e.ModificationTime, 2);
+    EXPECT_EQ(e.AccessTime, 3);
+  }
+  // Two Win32 names (a hard link): the later one.
+  FileEntry link = Decode(c, RecordBuilder().StandardInformation(0, 0, 0).FileName(50, u"a.txt").FileName(60, u"b.txt").Bytes());
+  EXPECT_EQ(link.NameView(), "b.txt");
+  EXPECT_EQ(link.ParentRecord, 60u);
+  // Above U+00FF only the low byte stays.
+  FileEntry cjk = Decode(c, RecordBuilder().StandardInformation(0, 0, 0).FileName(5, u"\u6587x").Bytes());
+  EXPECT_EQ(cjk.NameView(), std::string_view("\x87x"));
+}
+
+TEST(RecordDecoder, FindsDataOnlyWhereTheVolumeKeepsIt) {
+  Catalogue c;
+  const std::vector<std::uint8_t> value(37, 0xAB);
+  auto resident = RecordBuilder().StandardInformation(0, 0, 0).FileName(5, u"r.txt");
+  const std::size_t dataAt = resident.Cursor();
+  resident.Resident(attr::Data, value);
+  FileEntry r = Decode(c, resident.Bytes());
+  EXPECT_TRUE(r.IsResident);
+  EXPECT_EQ(r.FileSize, 37u);
+  EXPECT_EQ(r.DataOffset, dataAt + 24);
+
+  // Initialized 4096 <= allocated 8192: the initialized size; 9000 > 8192: the data size.
+  FileEntry nr1 = Decode(c, RecordBuilder().StandardInformation(0, 0, 0).FileName(5, u"n").NonResident(attr::Data, 8192, 5000, 4096, {0x11, 2, 10}).Bytes());
+  EXPECT_FALSE(nr1.IsResident);
+  EXPECT_EQ(nr1.FileSize, 4096u);
+  FileEntry nr2 = Decode(c, RecordBuilder().StandardInformation(0, 0, 0).FileName(5, u"n").NonResident(attr::Data, 8192, 5000, 9000, {0x11, 2, 10}).Bytes());
+  EXPECT_EQ(nr2.FileSize, 5000u);
+
+  // After one attribute of a known type $DATA is found; after two it is not.
+  FileEntry one = Decode(c, RecordBuilder().StandardInformation(0, 0, 0).FileName(5, u"o").Resident(attr::ObjectId, std::vector<std::uint8_t>(16)).Resident(attr::Data, value).Bytes());
+  EXPECT_EQ(one.FileSize, 37u);
+  FileEntry two = Decode(c, RecordBuilder().StandardInformation(0, 0, 0).FileName(5, u"t").Resident(attr::ObjectId, std::vector<std::uint8_t>(16)).Resident(attr::SecurityDescriptor, std::vector<std::uint8_t>(20)).Resident(attr::Data, value).Bytes());
+  EXPECT_EQ(two.FileSize, 0u);
+  EXPECT_FALSE(two.IsResident);
+
+  // A directory: index attributes, no $DATA.
+  FileEntry dir = Decode(c, RecordBuilder(1024, 3).StandardInformation(0, 0, 0).FileName(5, u"d").Resident(attr::IndexRoot, std::vector<std::uint8_t>(32)).Bytes());
+  EXPECT_TRUE(dir.IsDirectory);
+  EXPECT_FALSE(dir.IsDeleted);
+  EXPECT_EQ(dir.FileSize, 0u);
+}
+
+TEST(RecordDecoder, SurvivesRecordsThatLie) {
+  Catalogue c;
+  // Only $STANDARD_INFORMATION: times and flags, an empty (not null) name.
+  FileEntry bare = Decode(c, RecordBuilder(1024, 0).StandardInformation(7, 8, 9).Bytes());
+  EXPECT_EQ(bare.CreationTime, 7);
+  EXPECT_TRUE(bare.IsDeleted);
+  ASSERT_NE(bare.Name, nullptr);
+  EXPECT_EQ(bare.NameView(), "");
+
+  // An attribute length of 0 or past the record's end stops the walk.
+  auto zero = RecordBuilder().StandardInformation(1, 1, 1).FileName(5, u"x");
+  ntfs::PutU32(&zero.Bytes()[72 + 4], 0);
+  EXPECT_EQ(Decode(c, zero.Bytes()).NameView(), "");
+  auto huge = RecordBuilder().StandardInformation(1, 1, 1).FileName(5, u"x");
+  ntfs::PutU32(&huge.Bytes()[72 + 4], 0x7FFFFFFF);
+  EXPECT_EQ(Decode(c, huge.Bytes()).CreationTime, 0);
+
+  // A name length running past its value is not copied.
+  auto longName = RecordBuilder().StandardInformation(1, 1, 1).FileName(5, u"ab");
+  longName.Bytes()[72 + 96 + 24 + 64] = 200;
+  EXPECT_EQ(Decode(c, longName.Bytes()).NameView(), "");
+
+  // Every byte pattern in the header's first-attribute offset is safe.
+  for (int first = 0; first < 256; ++first) {
+    auto r = RecordBuilder().StandardInformation(1, 1, 1).FileName(5, u"y");
+    ntfs::PutU16(&r.Bytes()[ntfs::rec::FirstAttribute], static_cast<std::uint16_t>(first));
+    Decode(c, r.Bytes());
+  }
+}
+
+TEST(RecordDecoder, RecycledNamesCountAsDeleted) {
+  EXPECT_TRUE(IsRecycledName("DC12.txt", 'C'));
+  EXPECT_TRUE(IsRecycledName("DC.txt", 'C'));
+  EXPECT_FALSE(IsRecycledName("Dc12.txt", 'C'));
+  EXPECT_FALSE(IsRecycledName("DC12", 'C'));
+  EXPECT_FALSE(IsRecycledName("DC1a.txt", 'C'));
+  EXPECT_FALSE(IsRecycledName("DD1.txt", 'C'));
+  Catalogue c;
+  FileEntry e = Decode(c, RecordBuilder(1024, 1).StandardInformation(0, 0, 0).FileName(5, u"DC12.txt").Bytes());
+  EXPECT_TRUE(e.IsDeleted);
+}
+
+TEST(Fixups, RestoresEveryStretchAndFlagsTornOnes) {
+  for (std::size_t size : {1024u, 4096u}) {
+    RecordBuilder b(size);
+    b.StandardInformation(1, 2, 3).FileName(5, u"fixed.txt");
+    b.Bytes()[510] = 0x5A;
+    b.Bytes()[size - 1] = 0xA5;
+    auto disk = b.OnDisk();
+    EXPECT_NE(disk, b.Bytes());
+    EXPECT_EQ(ntfs::ApplyFixups(disk), ntfs::FixupResult::Applied);
+    auto expected = b.Bytes();  // the array itself stays as stored
+    std::copy(disk.begin() + 48, disk.begin() + 48 + 2 * (1 + size / 512), expected.begin() + 48);
+    EXPECT_EQ(disk, expected);
+
+    auto torn = b.OnDisk();
+    torn[1022] ^= 0xFF;  // the second stretch was not written with the first
+    EXPECT_EQ(ntfs::ApplyFixups(torn), ntfs::FixupResult::Mismatch);
+    EXPECT_EQ(torn[510], 0x5A);  // the sound stretches are still fixed
+
+    auto bad = b.OnDisk();
+    ntfs::PutU16(&bad[ntfs::rec::UsaCount], 40);  // an array that does not fit
+    const auto before = bad;
+    EXPECT_EQ(ntfs::ApplyFixups(bad), ntfs::FixupResult::Invalid);
+    EXPECT_EQ(bad, before);
+  }
+}
+
+TEST(MappingPairs, DecodesRunsWithinTheirBounds) {
+  // 0x21: 1-byte length, 2-byte offset; negative deltas; a sparse run (no offset).
+  const std::vector<std::uint8_t> pairs = {0x21, 0x10, 0x00, 0x01, 0x11, 0x05, 0xF0, 0x01, 0x08, 0x00};
+  std::vector<ntfs::Extent> runs;
+  ASSERT_TRUE(ntfs::DecodeMappingPairs(pairs, 0, runs));
+  ASSERT_EQ(runs.size(), 3u);
+  EXPECT_EQ(runs[0].Lcn, 256);
+  EXPECT_EQ(runs[0].Length, 16);
+  EXPECT_EQ(runs[1].Lcn, 256 - 16);
+  EXPECT_EQ(runs[1].Vcn, 16);
+  EXPECT_TRUE(runs[2].Sparse());
+  EXPECT_EQ(runs[2].Length, 8);
+
+  ntfs::RunEntry e;
+  EXPECT_FALSE(ntfs::DecodeRunEntry(std::span(pairs).first(3), e));  // cut mid-entry
+  EXPECT_TRUE(e.Bad);
+  const std::vector<std::uint8_t> wide = {0x19, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
+  EXPECT_FALSE(ntfs::DecodeRunEntry(wide, e));
+  EXPECT_TRUE(e.Bad);
+  std::vector<ntfs::Extent> none;
+  EXPECT_FALSE(ntfs::DecodeMappingPairs(std::span(pairs).first(7), 0, none));  // no end marker
+}
+
+}  // namespace
+}  // namespace vant
