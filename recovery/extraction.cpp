@@ -97,7 +97,7 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
           for (std::size_t c = got / cluster * cluster; c < want; c += cluster) {
             const std::size_t n = volume.Seek(at + c) ? volume.Read(buffer.data() + c, cluster) : 0;
             if (n < cluster) {
-              std::memset(buffer.data() + c + n, 0, cluster - n);
+              std::memset(buffer.data() + c, 0, cluster);  // the whole cluster, not a torn one
               ++result.UnreadableClusters;
             }
           }
