@@ -50,12 +50,11 @@ bool DecodeMappingPairs(std::span<const std::uint8_t> bytes, std::int64_t firstV
     extent.Vcn = vcn;
     extent.Length = entry.Length;
     if (entry.HasOffset) {
-      lcn += entry.Offset;
-      if (lcn < 0) return false;
+      if (__builtin_add_overflow(lcn, entry.Offset, &lcn) || lcn < 0) return false;
       extent.Lcn = lcn;
     }
     out.push_back(extent);
-    vcn += entry.Length;
+    if (__builtin_add_overflow(vcn, entry.Length, &vcn)) return false;
     at += entry.Size;
   }
   return false;  // ran off the end without a marker

@@ -42,7 +42,9 @@ std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry,
   for (std::size_t at = 0;;) {
     ntfs::RunEntry run;
     const bool more = ntfs::DecodeRunEntry(pairs.subspan(at), run);
-    if (run.Bad) {
+    // No volume has 2^40 clusters: a longer run is garbage, and keeping
+    // lengths this small keeps every later sum of them exact.
+    if (run.Bad || run.Length < 0 || run.Length > (std::int64_t{1} << 40)) {
       list.Truncated = true;
       break;
     }
@@ -60,7 +62,8 @@ std::vector<DiskRun> AbsoluteRuns(const RunList& list) {
   std::vector<DiskRun> runs;
   std::int64_t lcn = 0;
   for (const RunRecord& r : list.Runs) {
-    if (!r.Sparse) lcn += r.LcnDelta;
+    // A start that overflows cannot be on any disk: the list ends there.
+    if (!r.Sparse && __builtin_add_overflow(lcn, r.LcnDelta, &lcn)) break;
     runs.push_back({lcn, r.ClusterCount, r.Sparse});
   }
   return runs;
