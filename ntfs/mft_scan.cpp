@@ -13,6 +13,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kPumpInterval = std::chrono::milliseconds(15);
+constexpr std::uint32_t kPumpRecords = 4096;
 
 class RecordWalk {
  public:
@@ -86,9 +87,13 @@ class RecordWalk {
       }
       DecodeFileRecord(catalogue_, entry, record, context_.DriveLetter);
     }
+    // The clock is read every 64 records; messages are processed every 15 ms,
+    // and at least every 4096 records so a slow clock cannot starve them.
+    if ((++sincePump_ & 63) != 0) return;
     const auto now = Clock::now();
-    if (now - lastPump_ >= kPumpInterval) {
+    if (now - lastPump_ >= kPumpInterval || sincePump_ >= kPumpRecords) {
       lastPump_ = now;
+      sincePump_ = 0;
       observer_.SetProgress(static_cast<std::int64_t>(entry.RecordNumber));
       observer_.Pump();
     }
@@ -103,6 +108,7 @@ class RecordWalk {
   std::vector<bool> unreadable_;  // per record of the batch in hand
   ScanStats stats_;
   Clock::time_point lastPump_ = Clock::now();
+  std::uint32_t sincePump_ = 0;
 };
 
 }  // namespace

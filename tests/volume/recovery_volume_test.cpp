@@ -1,0 +1,203 @@
+// Recovery through the form on volumes made by ntfs-3g: every deleted file
+// whose clusters are still free comes back byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/session.h"
+#include "platform/latin1.h"
+#include "tests/support/peers.h"
+
+namespace vant {
+namespace {
+
+using namespace vant::testing;
+namespace fs = std::filesystem;
+
+struct Recovered {
+  std::string question, notice, path;
+};
+
+// Finds the entry through the search tab and recovers it from there, as a
+// user would: the row is picked by its record, the answers are scripted.
+std::optional<Recovered> RecoverBySearch(cli::Session& s, std::uint64_t record, const fs::path& into) {
+  TVANT1& form = *s.Form;
+  const FileEntry& entry = form.Entries().At(record);
+  auto& edit = form.Get<EditBox>("Edit1");
+  edit.SetText("");
+  headless::Type(edit, std::string(entry.NameView()) + "\r");
+  auto& list = form.Get<ListView>("ListView2");
+  int row = -1;
+  for (int i = 0; i < list.RowCount(); ++i)
+    if (static_cast<const FileEntry*>(list.RowData(i))->RecordNumber == record) row = i;
+  if (row < 0) return std::nullopt;
+  headless::ClickRows(list, {row});
+  const fs::path out = into / std::to_string(record);
+  s.Toolkit.Answer(MsgAnswer::Yes);
+  s.Toolkit.ChooseFile(out.string());
+  const std::size_t asked = s.Toolkit.Asked.size();
+  headless::Click(form.Get<Button>("BitBtn3"));
+  if (s.Toolkit.Asked.size() != asked + 1 || s.Toolkit.Notices.empty()) return std::nullopt;
+  return Recovered{s.Toolkit.Asked.back().Text, s.Toolkit.Notices.back().Text, out.string()};
+}
+
+fs::path FreshFolder(const std::string& name) {
+  fs::path dir = fs::temp_directory_path() / ("vant-" + name + "-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+TEST(VolumeRecovery, DeletedFilesComeBackExactlyOnEveryLayout) {
+  for (const char* name : {"c512", "c4k", "c64k", "r4k", "gpt"}) {
+    SCOPED_TRACE(name);
+    const std::string image = FixturePath(std::string(name) + ".img");
+    const auto manifest = LoadManifest(FixturePath(std::string(name) + ".tsv"));
+    cli::Session s({image});
+    ASSERT_TRUE(s.Analyse('C'));
+    const fs::path out = FreshFolder(name);
+    int intact = 0, reused = 0, fragmented = 0, resident = 0;
+    for (const auto& m : manifest) {
+      if (!m.Deleted || m.Directory || m.Size == 0) continue;
+      SCOPED_TRACE(m.Path);
+      const auto r = RecoverBySearch(s, m.Record, out);
+      ASSERT_TRUE(r);
+      if (m.Reused) {
+        // Its clusters were given to another file: the user is told so.
+        EXPECT_EQ(r->question.find("es del 100%"), std::string::npos) << r->question;
+        ++reused;
+        continue;
+      }
+      const std::string entryName(s.Form->Entries().At(m.Record).NameView());
+      EXPECT_EQ(r->question, "La integridad del archivo " + entryName + " es del 100%. ¿Desea proceder a su recuperación?"_l1);
+      EXPECT_EQ(r->notice, "Restauración del archivo "_l1 + entryName + " terminada");
+      EXPECT_EQ(fs::file_size(r->path), m.Size);
+      EXPECT_EQ(Sha256OfFile(r->path), m.Sha256);
+      ++intact;
+      fragmented += m.Runs >= 8;
+      resident += m.Resident;
+    }
+    EXPECT_GE(intact, 5);
+    EXPECT_GE(resident, 1);
+    EXPECT_GE(fragmented, 1);
+    EXPECT_EQ(reused, 1);
+    fs::remove_all(out);
+  }
+}
+
+TEST(VolumeRecovery, MatchesTheSleuthKitsCopyOfDeletedFiles) {
+  const std::string image = FixturePath("c4k.img");
+  const auto manifest = LoadManifest(FixturePath("c4k.tsv"));
+  cli::Session s({image});
+  ASSERT_TRUE(s.Analyse('C'));
+  const fs::path out = FreshFolder("icat");
+  int compared = 0;
+  for (const auto& m : manifest) {
+    if (!m.Deleted || m.Directory || m.Size == 0 || m.Reused) continue;
+    const auto r = RecoverBySearch(s, m.Record, out);
+    ASSERT_TRUE(r) << m.Path;
+    const std::string peer = (out / (std::to_string(m.Record) + ".icat")).string();
+    if (!RunCommand("icat " + Quote(image) + " " + std::to_string(m.Record) + " > " + Quote(peer) + " 2>/dev/null")) continue;
+    EXPECT_EQ(Sha256OfFile(r->path), Sha256OfFile(peer)) << m.Path;
+    ++compared;
+  }
+  EXPECT_GE(compared, 4);
+  fs::remove_all(out);
+}
+
+TEST(VolumeRecovery, TheCommandAsksAndTellsInOrderForEverySelectedRow) {
+  const std::string image = FixturePath("c4k.img");
+  const auto manifest = LoadManifest(FixturePath("c4k.tsv"));
+  cli::Session s({image});
+  ASSERT_TRUE(s.Analyse('C'));
+  TVANT1& form = *s.Form;
+  auto& tree = form.Get<TreeView>("TreeView1");
+  auto& list = form.Get<ListView>("ListView1");
+  auto& recover = form.Get<Button>("BitBtn2");
+  TreeNode plain = headless::FindNode(tree, "plain", s.DriveNode('C'));
+  ASSERT_NE(plain, nullptr);
+  headless::ClickNode(tree, plain);
+  EXPECT_FALSE(recover.Enabled());  // nothing selected yet
+
+  auto rowOf = [&](const std::string& path) {
+    const ManifestRow* m = FindByPath(manifest, path);
+    for (int i = 0; m && i < list.RowCount(); ++i)
+      if (static_cast<const FileEntry*>(list.RowData(i))->RecordNumber == m->Record) return i;
+    return -1;
+  };
+  const int deleted = rowOf("plain/borrado.bin"), live = rowOf("plain/disperso.bin"),
+            sparse = rowOf("plain/disperso_borrado.bin");
+  ASSERT_GE(deleted, 0);
+  ASSERT_GE(live, 0);
+  ASSERT_GE(sparse, 0);
+  headless::ClickRows(list, {deleted, live, sparse});
+  EXPECT_TRUE(recover.Enabled());
+
+  const fs::path out = FreshFolder("rows");
+  s.Toolkit.Answer(MsgAnswer::Yes);
+  s.Toolkit.ChooseFile((out / "a").string());
+  s.Toolkit.Answer(MsgAnswer::Yes);
+  s.Toolkit.ChooseFile(std::nullopt);  // the user dismisses the second save dialog
+  s.Toolkit.Answer(MsgAnswer::Yes);
+  s.Toolkit.ChooseFile((out / "c").string());
+  const std::size_t asked = s.Toolkit.Asked.size(), told = s.Toolkit.Notices.size();
+  headless::Click(recover);
+  ASSERT_EQ(s.Toolkit.Asked.size(), asked + 3);
+  // Rows go in display order; a live file is whole: 100.
+  for (std::size_t i = asked; i < asked + 3; ++i) {
+    EXPECT_NE(s.Toolkit.Asked[i].Text.find("es del 100%"), std::string::npos) << s.Toolkit.Asked[i].Text;
+    EXPECT_EQ(s.Toolkit.Asked[i].Buttons, MsgButtons::YesNo);
+  }
+  ASSERT_EQ(s.Toolkit.SaveDialogs.size(), 3u);
+  EXPECT_EQ(s.Toolkit.SaveDialogs[0].Title, "Guardar archivo");
+  ASSERT_EQ(s.Toolkit.Notices.size(), told + 3);
+  EXPECT_EQ(s.Toolkit.Notices[told + 1].Text, "Restauración cancelada"_l1);
+  EXPECT_NE(s.Toolkit.Notices[told + 2].Text.find("terminada"), std::string::npos);
+  EXPECT_FALSE(s.Toolkit.Hourglass());
+  // Each file written is the one its row showed (sparse holes as zeros).
+  std::vector<int> sorted = {deleted, live, sparse};
+  std::sort(sorted.begin(), sorted.end());
+  auto shaOfRow = [&](int row) {
+    const auto record = static_cast<const FileEntry*>(list.RowData(row))->RecordNumber;
+    for (const auto& m : manifest)
+      if (m.Record == record) return m.Sha256;
+    return std::string();
+  };
+  EXPECT_EQ(Sha256OfFile((out / "a").string()), shaOfRow(sorted[0]));
+  EXPECT_EQ(Sha256OfFile((out / "c").string()), shaOfRow(sorted[2]));
+  EXPECT_FALSE(fs::exists(out / "b"));
+
+  // Writing onto the analysed drive is questioned; refusing writes nothing.
+  headless::ClickRows(list, {deleted});
+  s.Toolkit.Answer(MsgAnswer::Yes);
+  s.Toolkit.ChooseFile("C:\\recuperado.bin");
+  s.Toolkit.Answer(MsgAnswer::No);
+  headless::Click(recover);
+  ASSERT_GE(s.Toolkit.Asked.size(), 2u);
+  EXPECT_NE(s.Toolkit.Asked.back().Text.find("la misma que se está analizando"_l1), std::string::npos);
+  EXPECT_EQ(s.Toolkit.Notices.back().Text, "Restauración cancelada"_l1);
+
+  // A path longer than the platform allows is refused, not cut.
+  s.Toolkit.Answer(MsgAnswer::Yes);
+  s.Toolkit.ChooseFile((out / std::string(400, 'x')).string());
+  headless::Click(recover);
+  EXPECT_NE(s.Toolkit.Notices.back().Text.find("demasiado larga"), std::string::npos);
+
+  // A folder row holds no data: told, and nothing is asked.
+  TreeNode root = s.DriveNode('C');
+  headless::ClickNode(tree, root);
+  int folderRow = -1;
+  for (int i = 0; i < list.RowCount(); ++i)
+    if (static_cast<const FileEntry*>(list.RowData(i))->IsDirectory) folderRow = i;
+  if (folderRow >= 0) {
+    headless::ClickRows(list, {folderRow});
+    const std::size_t before = s.Toolkit.Asked.size();
+    headless::Click(recover);
+    EXPECT_EQ(s.Toolkit.Asked.size(), before);
+    EXPECT_NE(s.Toolkit.Notices.back().Text.find("no contiene datos"), std::string::npos);
+  }
+  fs::remove_all(out);
+}
+
+}  // namespace
+}  // namespace vant
