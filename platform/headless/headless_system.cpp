@@ -5,6 +5,16 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef _WIN32  // the unit tests also run in the Windows build
+#include <io.h>
+#define fsync _commit
+#endif
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
 
 #include "platform/image/image_volume.h"
 #include "platform/latin1.h"
@@ -40,8 +50,10 @@ std::uint32_t FromErrno(int e) {
     case EACCES:
     case EPERM:
     case EROFS: return error_code::AccessDenied;
-    case ENOSPC:
-    case EDQUOT: return error_code::DiskFull;
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case ENOSPC: return error_code::DiskFull;
     case ENAMETOOLONG: return error_code::FilenameTooLong;
     case EIO: return error_code::ReadFault;
     default: return error_code::InvalidParameter;
@@ -180,7 +192,7 @@ std::unique_ptr<OutputFile> System::CreateOutputFile(const std::string& path, st
     return nullptr;
   }
   const std::string host = HostPath(path);
-  const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0644);
   if (fd < 0) {
     error = FromErrno(errno);
     return nullptr;

@@ -157,6 +157,8 @@ class VolumeHandleDevice : public VolumeDevice {
     if (asked.Refused && computable) {
       PositionKeeper keep(volume_.Get());
       asked.Result = answers_.Answer(code, in, inSize, out, outSize);
+    } else if (asked.Refused) {
+      asked.Result = {error_code::InvalidParameter, 0};  // as a volume handle answers requests about files
     }
     if (!asked.Result.Ok() && !asked.Result.MoreData()) error_ = asked.Result.Error;
     return asked.Result;
@@ -205,6 +207,8 @@ class MftHandleDevice : public VolumeDevice {
     if (asked.Refused && code == ioctl::GetRetrievalPointers) {
       PositionKeeper keep(volume_.Get());
       asked.Result = answers_.Answer(code, in, inSize, out, outSize);
+    } else if (asked.Refused) {
+      asked.Result = {error_code::InvalidParameter, 0};  // a file handle knows nothing of the volume
     }
     if (!asked.Result.Ok() && !asked.Result.MoreData()) error_ = asked.Result.Error;
     return asked.Result;
@@ -265,7 +269,7 @@ std::unique_ptr<VolumeDevice> OpenVolumeDevice(char letter, std::uint32_t& error
 std::unique_ptr<VolumeDevice> OpenMftDevice(char letter, std::uint32_t& error, DriverRequest driver) {
   char path[] = "\\\\.\\A:\\$MFT";
   path[4] = letter;
-  HANDLE mft = OpenReadOnly(path, 0);
+  HANDLE mft = OpenReadOnly(path, GENERIC_READ);
   const DWORD openError = mft == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (mft == INVALID_HANDLE_VALUE && openError != ERROR_FILE_NOT_FOUND && openError != ERROR_PATH_NOT_FOUND) {
     error = openError;
@@ -281,7 +285,7 @@ std::unique_ptr<VolumeDevice> OpenMftDevice(char letter, std::uint32_t& error, D
   }
   auto device = std::make_unique<MftHandleDevice>(mft, volume, std::move(driver));
   if (mft == INVALID_HANDLE_VALUE && !device->IsNtfs()) {
-    error = openError;
+    error = error_code::FileNotFound;  // a volume without NTFS has no $MFT
     return nullptr;
   }
   return device;

@@ -5,7 +5,7 @@
 // the volume's own bytes read through the same handle.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/win32_api.h"
 
 #include <functional>
 #include <memory>
@@ -35,7 +35,7 @@ std::unique_ptr<VolumeDevice> WrapMftHandle(HANDLE mft, HANDLE volume, DriverReq
 
 // "\\.\X:" opened read-only; null with `error` set when it cannot be opened.
 std::unique_ptr<VolumeDevice> OpenVolumeDevice(char letter, std::uint32_t& error, DriverRequest driver = SystemDriver());
-// "\\.\X:\$MFT" opened with no access (queries only). Where the system has
+// "\\.\X:\$MFT" opened read-only (queries only). Where the system has
 // no such file for an NTFS volume (Wine), the device is made from the
 // volume's own structures; a volume that is not NTFS fails with the error
 // of the open.
