@@ -151,6 +151,12 @@ class VolumeHandleDevice : public VolumeDevice {
     return done;
   }
   IoResult Control(std::uint32_t code, const void* in, std::size_t inSize, void* out, std::size_t outSize) override {
+    // A file's request on a volume handle: Wine's devices, being files,
+    // would answer it about the image file itself.
+    if (code == ioctl::GetRetrievalPointers) {
+      error_ = error_code::InvalidParameter;
+      return {error_code::InvalidParameter, 0};
+    }
     DriverOutcome asked = AskDriver(driver_, volume_.Get(), code, in, inSize, out, outSize);
     const bool computable =
         code == ioctl::GetDriveGeometry || code == ioctl::GetNtfsVolumeData || code == ioctl::GetVolumeBitmap;
