@@ -89,9 +89,10 @@ class RecordWalk {
     }
     // The clock is read every 64 records; messages are processed every 15 ms,
     // and at least every 4096 records so a slow clock cannot starve them.
-    if ((++sincePump_ & 63) != 0) return;
+    // The first record pumps at once, so the progress panel is painted before the long read.
+    if ((++sincePump_ & 63) != 0 && stats_.Records != 1) return;
     const auto now = Clock::now();
-    if (now - lastPump_ >= kPumpInterval || sincePump_ >= kPumpRecords) {
+    if (now - lastPump_ >= kPumpInterval || sincePump_ >= kPumpRecords || stats_.Records == 1) {
       lastPump_ = now;
       sincePump_ = 0;
       observer_.SetProgress(static_cast<std::int64_t>(entry.RecordNumber));
