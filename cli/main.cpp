@@ -11,6 +11,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -283,7 +284,8 @@ int CommandRecover(const Args& args) {
   if (all) {
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
       const FileEntry& e = catalogue.At(i);
-      if (e.IsBaseRecord && e.IsDeleted && !e.IsDirectory) wanted.push_back(i);
+      // Unnamed slots are reserved records, not files anyone lost.
+      if (e.IsBaseRecord && e.IsDeleted && !e.IsDirectory && !e.NameView().empty()) wanted.push_back(i);
     }
   } else {
     for (std::size_t k = 1; k < args.Positional.size(); ++k) {
@@ -297,6 +299,7 @@ int CommandRecover(const Args& args) {
   }
   int failures = 0;
   Quiet quiet;
+  std::set<std::string> written;
   for (std::size_t index : wanted) {
     FileEntry& e = const_cast<FileEntry&>(catalogue.At(index));
     std::filesystem::path target = out;
@@ -313,6 +316,12 @@ int CommandRecover(const Args& args) {
       }
     }
     target /= Utf8(CleanName(e.NameView()));
+    // Two deleted files of one name in one folder both come back: the later
+    // one is told apart by its record number.
+    if (!written.insert(target.string()).second) {
+      target.replace_filename(target.stem().string() + "~" + std::to_string(e.RecordNumber) + target.extension().string());
+      written.insert(target.string());
+    }
     std::optional<RunList> runs;
     if (!e.IsResident) runs = LoadRunList(volume, e, geometry, 'C');
     if (!e.IsResident && !runs) {
