@@ -81,8 +81,7 @@ TreeNode FolderTreeBuilder::FindParentFolderNode(std::size_t index) {
 }
 
 void FolderTreeBuilder::BuildFolderTree() {
-  using Clock = std::chrono::steady_clock;
-  auto lastPump = Clock::now();
+  PumpBudget pump;
   const std::size_t count = catalogue_.Count();
   for (std::size_t i = 0; i < count; ++i) {
     const FileEntry& e = catalogue_.At(i);
@@ -91,10 +90,7 @@ void FolderTreeBuilder::BuildFolderTree() {
       MakeFolderNode(i, parent);
     }
     observer_.StepProgress(1);
-    // Messages every 15 ms (the clock read every 64 entries), and at least
-    // every 4096 entries.
-    if ((i & 63) == 63 && (Clock::now() - lastPump >= std::chrono::milliseconds(15) || (i & 4095) == 4095)) {
-      lastPump = Clock::now();
+    if (pump.Due()) {
       observer_.Pump();
     }
   }

@@ -11,9 +11,6 @@
 namespace vant {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kPumpInterval = std::chrono::milliseconds(15);
-constexpr std::uint32_t kPumpRecords = 4096;
 
 class RecordWalk {
  public:
@@ -87,14 +84,8 @@ class RecordWalk {
       }
       DecodeFileRecord(catalogue_, entry, record, context_.DriveLetter);
     }
-    // The clock is read every 64 records; messages are processed every 15 ms,
-    // and at least every 4096 records so a slow clock cannot starve them.
     // The first record pumps at once, so the progress panel is painted before the long read.
-    if ((++sincePump_ & 63) != 0 && stats_.Records != 1) return;
-    const auto now = Clock::now();
-    if (now - lastPump_ >= kPumpInterval || sincePump_ >= kPumpRecords || stats_.Records == 1) {
-      lastPump_ = now;
-      sincePump_ = 0;
+    if (pump_.Due() || stats_.Records == 1) {
       observer_.SetProgress(static_cast<std::int64_t>(entry.RecordNumber));
       observer_.Pump();
     }
@@ -108,8 +99,7 @@ class RecordWalk {
   std::vector<std::uint8_t> batch_;
   std::vector<bool> unreadable_;  // per record of the batch in hand
   ScanStats stats_;
-  Clock::time_point lastPump_ = Clock::now();
-  std::uint32_t sincePump_ = 0;
+  PumpBudget pump_;
 };
 
 }  // namespace

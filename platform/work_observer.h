@@ -3,6 +3,7 @@
 // and asks whether the user wants it stopped. The engine never sees a widget.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string_view>
 
@@ -19,6 +20,31 @@ class WorkObserver {
   virtual bool CancelRequested() const { return false; }
   // A failure the user must hear about, with the system's text.
   virtual void ReportError(std::string_view /*text*/) {}
+};
+
+// When long work should process messages: every 15 ms, and at least every
+// `maxSteps` steps so a coarse clock cannot starve the user. The clock is
+// read only every `clockStride` steps: reading it per record would cost more
+// than decoding some records.
+class PumpBudget {
+ public:
+  explicit PumpBudget(std::uint32_t clockStride = 64, std::uint32_t maxSteps = 4096)
+      : stride_(clockStride), maxSteps_(maxSteps) {}
+  bool Due() {
+    ++steps_;
+    if (steps_ % stride_ != 0) return false;
+    const auto now = Clock::now();
+    if (now - last_ < std::chrono::milliseconds(15) && steps_ < maxSteps_) return false;
+    last_ = now;
+    steps_ = 0;
+    return true;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::uint32_t stride_, maxSteps_;
+  std::uint32_t steps_ = 0;
+  Clock::time_point last_ = Clock::now();
 };
 
 }  // namespace vant

@@ -75,8 +75,7 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
   }
   const std::size_t chunk = static_cast<std::size_t>(std::max<std::uint64_t>(cluster, ExtractChunkBytes / cluster * cluster));
   std::vector<std::uint8_t> buffer(chunk);
-  using Clock = std::chrono::steady_clock;
-  auto lastPump = Clock::now();
+  PumpBudget pump(1, 16);  // a chunk is megabytes: read the clock after each
   std::uint64_t total = 0;  // bytes of the file accounted for so far
 
   for (const DiskRun& run : AbsoluteRuns(runs)) {
@@ -107,10 +106,7 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
       writer.Write(buffer.data(), want);
       left -= want;
       total += want;
-      if (Clock::now() - lastPump >= std::chrono::milliseconds(15)) {
-        lastPump = Clock::now();
-        observer.Pump();
-      }
+      if (pump.Due()) observer.Pump();
     }
   }
   writer.Finish();

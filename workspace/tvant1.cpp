@@ -407,15 +407,15 @@ void TVANT1::RunSearch() {
     if (Get<CheckBox>("CheckBox7").Checked()) list2_->Clear();
     const std::string word = ToLowerText(edit.Text(), lower);
     const std::uint64_t generation = catalogue_.Generation();
-    auto lastPump = std::chrono::steady_clock::now();
+    PumpBudget pump;
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
       progress.StepProgress(1);
       FileEntry& entry = catalogue_.At(i);
-      // Entries without a name (records never decoded) are not files to find.
-      if (entry.Name && MatchesSearch(entry.NameView(), word, filter.Mask(), Get<CheckBox>("CheckBox8").Checked(), lower))
+      // Entries without a name (records never decoded, reserved slots) are not files to find.
+      if (!entry.NameView().empty() &&
+          MatchesSearch(entry.NameView(), word, filter.Mask(), Get<CheckBox>("CheckBox8").Checked(), lower))
         AddFileRow(*list2_, Rows(), entry, Get<CheckBox>("CheckBox2").Checked(), true);
-      if (std::chrono::steady_clock::now() - lastPump >= std::chrono::milliseconds(15)) {
-        lastPump = std::chrono::steady_clock::now();
+      if (pump.Due()) {
         progress.Pump();
         // A new analysis ran meanwhile: the entries walked are gone.
         if (catalogue_.Generation() != generation) break;

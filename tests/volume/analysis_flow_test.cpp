@@ -136,7 +136,9 @@ TEST(AnalysisFlow, TheDocumentsFolderIsCopiedWhenFound) {
     EXPECT_EQ(s.Form->LoadedDriveLetter(), c.analyses ? 'C' : 0);
     TreeNode first = tree.FirstChild(s.Form->MyDocumentsNode());
     EXPECT_EQ(first ? tree.Text(first) : "", c.firstChild);
-    if (first) EXPECT_NE(headless::FindNode(tree, "n02\\n03", first), nullptr);
+    if (first) {
+      EXPECT_NE(headless::FindNode(tree, "n02\\n03", first), nullptr);
+    }
   }
 }
 

@@ -78,7 +78,9 @@ TEST(VolumeScan, CatalogueAgreesWithTheBuilderAndTheSleuthKit) {
       ASSERT_TRUE(e.IsBaseRecord) << n.Path;
       EXPECT_EQ(e.IsDirectory, n.Directory) << n.Path;
       EXPECT_EQ(e.IsDeleted, n.Deleted || IsRecycledName(e.NameView(), 'C')) << n.Path;
-      if (!n.Directory) EXPECT_EQ(e.FileSize, n.Size) << n.Path;
+      if (!n.Directory) {
+        EXPECT_EQ(e.FileSize, n.Size) << n.Path;
+      }
     }
     for (const auto& [record, known] : namesOf) {
       if (record == 5) continue;  // the root's "." is the drive's name here
@@ -105,8 +107,9 @@ TEST(VolumeScan, CatalogueAgreesWithTheBuilderAndTheSleuthKit) {
     }
     // The last record of the MFT too: offsets stay exact across its fragments.
     const std::size_t last = catalogue.Count() - 1;
-    if (catalogue.At(last).IsBaseRecord)
+    if (catalogue.At(last).IsBaseRecord) {
       EXPECT_EQ(RecordNumberAt(image, v.sectorOffset * 512 + catalogue.At(last).RecordOffset), last);
+    }
   }
 }
 
