@@ -470,7 +470,8 @@ class Check : public Widget<CheckBox> {
   void SetChecked(bool checked) override { Button_SetCheck(hwnd_, checked ? BST_CHECKED : BST_UNCHECKED); }
   bool Checked() const override { return Button_GetCheck(hwnd_) == BST_CHECKED; }
   void Command(WORD code) override {
-    if (code == BN_CLICKED && OnClick) OnClick();
+    // Disabled controls ignore clicks, even one sent as a message.
+    if (code == BN_CLICKED && IsWindowEnabled(hwnd_) && OnClick) OnClick();
   }
 };
 
@@ -479,7 +480,8 @@ class BitButton : public Widget<Button> {
  public:
   BitButton(const ComponentSpec& spec, HIMAGELIST images) : Widget(spec), images_(images), glyph_(spec.ImageIndex) {}
   void Command(WORD code) override {
-    if (code == BN_CLICKED && OnClick) OnClick();
+    // Disabled controls ignore clicks, even one sent as a message.
+    if (code == BN_CLICKED && IsWindowEnabled(hwnd_) && OnClick) OnClick();
   }
   bool DrawItem(const DRAWITEMSTRUCT& item) override {
     RECT r = item.rcItem;
