@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -479,6 +480,9 @@ class Check : public Widget<CheckBox> {
 class BitButton : public Widget<Button> {
  public:
   BitButton(const ComponentSpec& spec, HIMAGELIST images) : Widget(spec), images_(images), glyph_(spec.ImageIndex) {}
+  ~BitButton() override {
+    if (fitted_) DeleteObject(fitted_);
+  }
   void Command(WORD code) override {
     // Disabled controls ignore clicks, even one sent as a message.
     if (code == BN_CLICKED && IsWindowEnabled(hwnd_) && OnClick) OnClick();
@@ -489,7 +493,7 @@ class BitButton : public Widget<Button> {
     const bool disabled = item.itemState & ODS_DISABLED;
     DrawFrameControl(item.hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
     if (pushed) OffsetRect(&r, 1, 1);
-    HGDIOBJ old = SelectObject(item.hDC, font_);
+    HGDIOBJ old = SelectObject(item.hDC, FittingFont(item.hDC, r));
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, disabled ? GetSysColor(COLOR_GRAYTEXT) : textColour_);
     RECT measure = r;
@@ -514,8 +518,30 @@ class BitButton : public Widget<Button> {
   }
 
  private:
+  // The caption's font, made smaller where the system's face is wider than
+  // the one the layout was drawn with, so the caption is never cut.
+  HFONT FittingFont(HDC dc, const RECT& r) {
+    if (fitted_) return fitted_;
+    LOGFONTA font{};
+    GetObjectA(font_, sizeof font, &font);
+    const int room = (r.right - r.left) - 8 - (images_ && glyph_ >= 0 ? icons::Size + 4 : 0);
+    for (;;) {
+      HFONT candidate = CreateFontIndirectA(&font);
+      HGDIOBJ old = SelectObject(dc, candidate);
+      SIZE size{};
+      GetTextExtentPoint32A(dc, caption_.c_str(), static_cast<int>(caption_.size()), &size);
+      SelectObject(dc, old);
+      if (size.cx <= room || std::abs(font.lfHeight) <= 8) {
+        fitted_ = candidate;
+        return fitted_;
+      }
+      DeleteObject(candidate);
+      font.lfHeight += font.lfHeight < 0 ? 1 : -1;
+    }
+  }
   HIMAGELIST images_;
   int glyph_;
+  HFONT fitted_ = nullptr;
 };
 
 class Edit : public Widget<EditBox> {
@@ -804,6 +830,7 @@ class FormImpl : public FormWindow {
         auto box = std::make_unique<Check>(spec);
         Window(*box, spec, parent, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP);
         box->SetChecked(spec.Checked);
+        if (!caption.empty()) FitCaption(*box, caption, 20);
         make(std::move(box));
         break;
       }
@@ -835,6 +862,20 @@ class FormImpl : public FormWindow {
     widgets_.push_back(std::move(control));
   }
 
+  // Widens a control whose caption, in the system's face for the layout's
+  // font, is wider than the layout allowed; `extra` is the room of its box.
+  void FitCaption(Core& core, const std::string& caption, int extra) {
+    HDC dc = GetDC(core.hwnd_);
+    HGDIOBJ old = SelectObject(dc, core.font_);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(core.hwnd_, dc);
+    RECT r;
+    GetWindowRect(core.hwnd_, &r);
+    if (size.cx + extra > r.right - r.left)
+      SetWindowPos(core.hwnd_, nullptr, 0, 0, size.cx + extra, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   void Configure(Core& core, const ComponentSpec& spec, Core* parent) {
     core.form_ = this;
     core.font_ = Font(spec.Font);
