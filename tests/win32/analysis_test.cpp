@@ -67,14 +67,14 @@ TEST(Win32Analysis, AnalysesTheDriveAndRecoversAFile) {
   EXPECT_FALSE(form.Get<Control>("Panel4").Visible());
   EXPECT_EQ(tree.Selected(), drive);
 
-  // The root's files, the system files among them, none deleted.
+  // The root's files, the system files among them, live.
   auto& list = form.Get<ListView>("ListView1");
   std::vector<std::string> names;
   int boot = -1;
   for (int row = 0; row < list.RowCount(); ++row) {
     names.push_back(list.RowText(row, 1));
     if (names.back() == "$Boot") boot = row;
-    EXPECT_EQ(list.RowImage(row), 0) << names.back();
+    if (names.back()[0] == '$') EXPECT_EQ(list.RowImage(row), 0) << names.back();
   }
   for (const char* file : {"$MFT", "$MFTMirr", "$LogFile", "$Volume", "$AttrDef", "$Bitmap", "$Boot", "$UpCase"})
     EXPECT_NE(std::find(names.begin(), names.end(), file), names.end()) << file;
@@ -105,6 +105,30 @@ TEST(Win32Analysis, AnalysesTheDriveAndRecoversAFile) {
   const std::vector<char> written = FileBytes(target, 1 << 20);
   ASSERT_EQ(written.size(), 8192u);
   EXPECT_EQ(written, FileBytes(image, 8192));
+
+  // The deleted folder is marked in the tree; its deleted files are listed
+  // as deleted and come back whole.
+  TreeNode gone = nullptr;
+  for (TreeNode c = tree.FirstChild(drive); c; c = tree.NextSibling(c))
+    if (tree.Text(c) == "Borrada") gone = c;
+  ASSERT_NE(gone, nullptr) << "the drive is the fixture volume with deleted files";
+  EXPECT_EQ(tree.Image(gone), 2);
+  TreeView_SelectItem(win32::WindowOf(tree), reinterpret_cast<HTREEITEM>(gone));
+  int uno = -1;
+  for (int row = 0; row < list.RowCount(); ++row)
+    if (list.RowText(row, 1) == "uno.txt") uno = row;
+  ASSERT_GE(uno, 0);
+  EXPECT_EQ(list.RowImage(uno), 2);
+  for (int row = 0; row < list.RowCount(); ++row) list.SetRowSelected(row, row == uno);
+  SendMessageA(GetParent(win32::WindowOf(list)), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+  const std::string deletedTarget = testing::TempFolder("vant-analysis-test") + "\\uno.txt";
+  DeleteFileA(deletedTarget.c_str());
+  dialogs.Answer(IDYES);
+  dialogs.ChooseFile(deletedTarget);
+  SendMessageA(win32::WindowOf(recover), BM_CLICK, 0, 0);
+  ASSERT_EQ(dialogs.Boxes.size(), 3u);
+  EXPECT_NE(dialogs.Boxes[2].Text.find("uno.txt es del 100%"), std::string::npos) << dialogs.Boxes[2].Text;
+  EXPECT_EQ(FileBytes(deletedTarget, 1 << 20).size(), 200u);
 }
 
 }  // namespace
