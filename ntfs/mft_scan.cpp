@@ -1,8 +1,12 @@
 #include "ntfs/mft_scan.h"
 
 #include <algorithm>
-#include <chrono>
+#include <array>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "ntfs/fixups.h"
@@ -12,63 +16,157 @@ namespace vant {
 namespace {
 
 
+// Reads the planned stretches of the $MFT on a thread of its own, a few
+// batches ahead of the decoding, so reading and decoding overlap. Only this
+// thread touches the volume while the scan runs; the form's thread decodes
+// and processes messages.
+class BatchReader {
+ public:
+  struct Stretch {
+    std::uint64_t At = 0;       // byte offset on the volume
+    std::uint64_t Records = 0;  // records in it, at most one batch
+  };
+  struct Batch {
+    Stretch Where;
+    std::vector<std::uint8_t> Bytes;
+    std::vector<bool> Unreadable;  // per record
+    std::size_t Got = 0;           // bytes read whole from the start
+    std::uint64_t BytesRead = 0;
+  };
+
+  BatchReader(VolumeDevice& volume, std::uint32_t recordSize, std::vector<Stretch> plan)
+      : volume_(volume), recordSize_(recordSize), plan_(std::move(plan)) {
+    const std::size_t perBatch = std::max<std::size_t>(1, ScanBatchBytes / recordSize_);
+    for (auto& b : batches_) {
+      b.Bytes.resize(perBatch * recordSize_);
+      b.Unreadable.assign(perBatch, false);
+      free_.push_back(&b);
+    }
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~BatchReader() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  // The next batch in plan order; null when the plan is done.
+  Batch* Next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !full_.empty() || done_; });
+    if (full_.empty()) return nullptr;
+    Batch* b = full_.front();
+    full_.pop_front();
+    return b;
+  }
+  void Release(Batch* b) {
+    {
+      std::lock_guard lock(mutex_);
+      free_.push_back(b);
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  void Run() {
+    for (const Stretch& stretch : plan_) {
+      Batch* b = nullptr;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !free_.empty() || stop_; });
+        if (stop_) break;
+        b = free_.front();
+        free_.pop_front();
+      }
+      Read(*b, stretch);
+      {
+        std::lock_guard lock(mutex_);
+        full_.push_back(b);
+      }
+      changed_.notify_all();
+    }
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  void Read(Batch& b, const Stretch& stretch) {
+    b.Where = stretch;
+    std::fill(b.Unreadable.begin(), b.Unreadable.end(), false);
+    const std::size_t bytes = static_cast<std::size_t>(stretch.Records * recordSize_);
+    b.Got = 0;
+    if (volume_.Seek(stretch.At)) b.Got = volume_.Read(b.Bytes.data(), bytes);
+    b.BytesRead = b.Got;
+    if (b.Got < bytes && volume_.LastError() != 0) {
+      // A batch that failed part-way: every record in it is read on its
+      // own, so one bad sector costs one record, not the batch.
+      for (std::uint64_t k = b.Got / recordSize_; k < stretch.Records; ++k) {
+        std::size_t n = 0;
+        if (volume_.Seek(stretch.At + k * recordSize_)) n = volume_.Read(b.Bytes.data() + k * recordSize_, recordSize_);
+        if (n < recordSize_) b.Unreadable[k] = true;
+      }
+      b.Got = bytes;
+    }
+  }
+
+  VolumeDevice& volume_;
+  const std::uint32_t recordSize_;
+  const std::vector<Stretch> plan_;
+  std::array<Batch, 3> batches_;
+  std::deque<Batch*> free_, full_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool stop_ = false, done_ = false;
+  std::thread thread_;
+};
+
 class RecordWalk {
  public:
   RecordWalk(VolumeContext& context, Catalogue& catalogue, ScanObserver& observer, const VolumeGeometry& geometry)
       : context_(context), catalogue_(catalogue), observer_(observer), geometry_(geometry),
-        recordSize_(geometry.BytesPerFileRecordSegment) {
-    const std::size_t perBatch = std::max<std::size_t>(1, ScanBatchBytes / recordSize_);
-    batch_.resize(perBatch * recordSize_);
-    unreadable_.assign(perBatch, false);
-  }
+        recordSize_(geometry.BytesPerFileRecordSegment) {}
 
   bool Cancelled() const { return observer_.CancelRequested(); }
-  bool Full() const { return catalogue_.Count() >= static_cast<std::size_t>(std::max(geometry_.RecordCount, 0)); }
 
-  // Reads the records of one extent, whole records from its first cluster.
-  void WalkExtent(const MftExtent& extent) {
-    VolumeDevice& volume = *context_.VolumeHandle;
-    const std::uint64_t start = std::uint64_t(extent.Lcn) * geometry_.ClusterSize();
-    const std::uint64_t length = std::uint64_t(extent.ClusterCount) * geometry_.ClusterSize();
-    // An extent of an odd number of clusters is read up to and across its end.
-    const std::uint64_t records = (length + recordSize_ - 1) / recordSize_;
-    std::uint64_t done = 0;
-    while (done < records && !Cancelled() && !Full()) {
-      const std::uint64_t wanted = std::min<std::uint64_t>(
-          {records - done, batch_.size() / recordSize_,
-           static_cast<std::uint64_t>(geometry_.RecordCount) - catalogue_.Count()});
-      const std::uint64_t at = start + done * recordSize_;
-      const std::size_t bytes = static_cast<std::size_t>(wanted * recordSize_);
-      std::size_t got = 0;
-      if (volume.Seek(at)) got = volume.Read(batch_.data(), bytes);
-      stats_.BytesRead += got;
-      if (got < bytes && volume.LastError() != 0) got = RereadOneByOne(at, got, wanted);
-      for (std::uint64_t k = 0; k < wanted; ++k) {
-        if (Cancelled()) return;
-        const bool readable = (k + 1) * recordSize_ <= got && !unreadable_[k];
-        AddRecord(std::span(batch_.data() + k * recordSize_, recordSize_), at + k * recordSize_, readable);
+  // Reads the records of the extents in file order, whole records from each
+  // extent's first cluster, up to the record count.
+  void Walk(const std::vector<MftExtent>& extents) {
+    std::vector<BatchReader::Stretch> plan;
+    const std::uint64_t perBatch = std::max<std::uint64_t>(1, ScanBatchBytes / recordSize_);
+    std::uint64_t left = static_cast<std::uint64_t>(std::max<std::int64_t>(geometry_.RecordCount, 0));
+    for (const MftExtent& extent : extents) {
+      const std::uint64_t start = std::uint64_t(extent.Lcn) * geometry_.ClusterSize();
+      const std::uint64_t length = std::uint64_t(extent.ClusterCount) * geometry_.ClusterSize();
+      // An extent of an odd number of clusters is read up to and across its end.
+      const std::uint64_t records = std::min((length + recordSize_ - 1) / recordSize_, left);
+      for (std::uint64_t done = 0; done < records;) {
+        const std::uint64_t n = std::min(records - done, perBatch);
+        plan.push_back({start + done * recordSize_, n});
+        done += n;
       }
-      done += wanted;
-      std::fill(unreadable_.begin(), unreadable_.end(), false);
+      left -= records;
+    }
+    if (plan.empty() || Cancelled()) return;
+    BatchReader reader(*context_.VolumeHandle, recordSize_, std::move(plan));
+    while (BatchReader::Batch* b = reader.Next()) {
+      stats_.BytesRead += b->BytesRead;
+      for (std::uint64_t k = 0; k < b->Where.Records; ++k) {
+        if (Cancelled()) return;  // the reader stops with the walk
+        const bool readable = (k + 1) * recordSize_ <= b->Got && !b->Unreadable[k];
+        AddRecord(std::span(b->Bytes.data() + k * recordSize_, recordSize_), b->Where.At + k * recordSize_, readable);
+      }
+      reader.Release(b);
     }
   }
 
   const ScanStats& Stats() const { return stats_; }
 
  private:
-  // A batch that failed part-way: every record in it is read on its own, so
-  // one bad sector costs one record, not the batch.
-  std::size_t RereadOneByOne(std::uint64_t at, std::size_t got, std::uint64_t wanted) {
-    VolumeDevice& volume = *context_.VolumeHandle;
-    for (std::uint64_t k = got / recordSize_; k < wanted; ++k) {
-      std::uint8_t* slot = batch_.data() + k * recordSize_;
-      std::size_t n = 0;
-      if (volume.Seek(at + k * recordSize_)) n = volume.Read(slot, recordSize_);
-      if (n < recordSize_) unreadable_[k] = true;
-    }
-    return static_cast<std::size_t>(wanted * recordSize_);
-  }
-
   void AddRecord(std::span<std::uint8_t> record, std::uint64_t offset, bool readable) {
     FileEntry& entry = catalogue_.Append();
     entry.PendingPlacement = true;
@@ -96,8 +194,6 @@ class RecordWalk {
   ScanObserver& observer_;
   const VolumeGeometry& geometry_;
   const std::uint32_t recordSize_;
-  std::vector<std::uint8_t> batch_;
-  std::vector<bool> unreadable_;  // per record of the batch in hand
   ScanStats stats_;
   PumpBudget pump_;
 };
@@ -133,12 +229,11 @@ ScanStats ScanMft(VolumeContext& context, Catalogue& catalogue, ScanObserver& ob
   if (readable) {
     catalogue.Reserve(static_cast<std::size_t>(geometry.RecordCount));
     RecordWalk walk(context, catalogue, observer, geometry);
+    // The extents first (one small request each), then the records.
+    std::vector<MftExtent> all;
     MftExtentEnumerator extents(*context.MftHandle);
-    while (!walk.Cancelled() && !walk.Full()) {
-      const auto extent = extents.Next();
-      if (!extent) break;
-      walk.WalkExtent(*extent);
-    }
+    while (const auto extent = extents.Next()) all.push_back(*extent);
+    walk.Walk(all);
     stats = walk.Stats();
   }
 

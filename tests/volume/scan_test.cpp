@@ -8,6 +8,8 @@
 #include "cli/session.h"
 #include "ntfs/layout.h"
 #include "ntfs/record_decoder.h"
+#include "ntfs/mft_scan.h"
+#include "platform/headless/headless_system.h"
 #include "platform/image/image_volume.h"
 #include "tests/support/peers.h"
 
@@ -172,6 +174,112 @@ TEST(VolumeScan, MftExtentsMatchTheSleuthKit) {
   EXPECT_GE(answers, 3);  // the builder fragments the $MFT
   ours.resize(std::min(ours.size(), clusters.size()));
   EXPECT_EQ(ours, clusters);
+}
+
+}  // namespace
+}  // namespace vant
+
+namespace vant {
+namespace {
+
+// A volume whose medium fails in one stretch, like a bad sector.
+class DamagedVolume : public VolumeDevice {
+ public:
+  DamagedVolume(std::unique_ptr<VolumeDevice> inner, std::uint64_t badFrom, std::uint64_t badTo)
+      : inner_(std::move(inner)), from_(badFrom), to_(badTo) {}
+  int Reads = 0;
+  bool Seek(std::uint64_t offset) override { return inner_->Seek(offset); }
+  std::uint64_t Position() const override { return inner_->Position(); }
+  std::size_t Read(void* buffer, std::size_t count) override {
+    ++Reads;
+    const std::uint64_t at = inner_->Position();
+    if (at < to_ && at + count > from_) {
+      // What lies before the bad stretch is read; then the medium fails.
+      const std::size_t good = at < from_ ? static_cast<std::size_t>(from_ - at) : 0;
+      const std::size_t n = good ? inner_->Read(buffer, good) : 0;
+      error_ = error_code::Crc;
+      return n;
+    }
+    error_ = 0;
+    return inner_->Read(buffer, count);
+  }
+  IoResult Control(std::uint32_t code, const void* in, std::size_t inSize, void* out, std::size_t outSize) override {
+    return inner_->Control(code, in, inSize, out, outSize);
+  }
+  std::uint32_t LastError() const override { return error_ ? error_ : inner_->LastError(); }
+
+ private:
+  std::unique_ptr<VolumeDevice> inner_;
+  std::uint64_t from_, to_;
+  std::uint32_t error_ = 0;
+};
+
+struct CountingScan : ScanObserver {
+  VolumeContext* context = nullptr;
+  Catalogue* catalogue = nullptr;
+  std::size_t cancelAt = SIZE_MAX, countAtCancel = 0;
+  int discarded = 0, pumps = 0;
+  void Pump() override {
+    ++pumps;
+    if (catalogue->Count() >= cancelAt && !context->CancelRequested) {
+      context->CancelRequested = true;
+      countAtCancel = catalogue->Count();
+    }
+  }
+  bool CancelRequested() const override { return context->CancelRequested; }
+  void DiscardCatalogue() override {
+    ++discarded;
+    countAtCancel = catalogue->Count() - countAtCancel;  // records taken after the flag was set
+    catalogue->Clear();
+  }
+};
+
+ScanStats Scan(const std::string& image, Catalogue& catalogue, CountingScan& observer, std::uint64_t badFrom = 0,
+               std::uint64_t badTo = 0) {
+  std::uint32_t error = 0;
+  VolumeContext context;
+  context.DriveLetter = 'C';
+  context.VolumeHandle = std::make_unique<DamagedVolume>(image::OpenVolume(image, -1, error), badFrom, badTo);
+  context.MftHandle = image::OpenMft(image, -1, error);
+  observer.context = &context;
+  observer.catalogue = &catalogue;
+  headless::System system;
+  return ScanMft(context, catalogue, observer, system);
+}
+
+TEST(VolumeScan, AnUnreadableRecordCostsOnlyThatRecord) {
+  const std::string image = FixturePath("c4k.img");
+  Catalogue clean, damaged;
+  CountingScan a, b;
+  const ScanStats good = Scan(image, clean, a);
+  ASSERT_GT(clean.Count(), 300u);
+  // Record 200's first sector cannot be read.
+  const std::uint64_t bad = clean.At(200).RecordOffset;
+  const ScanStats hurt = Scan(image, damaged, b, bad + 100, bad + 101);
+  EXPECT_EQ(good.UnreadableRecords, 0u);
+  EXPECT_EQ(hurt.UnreadableRecords, 1u);
+  ASSERT_EQ(damaged.Count(), clean.Count());
+  for (std::size_t i = 0; i < clean.Count(); ++i) {
+    EXPECT_EQ(damaged.At(i).RecordOffset, clean.At(i).RecordOffset) << i;
+    if (i == 200) {
+      EXPECT_FALSE(damaged.At(i).IsBaseRecord);
+      continue;
+    }
+    EXPECT_EQ(damaged.At(i).IsBaseRecord, clean.At(i).IsBaseRecord) << i;
+    EXPECT_EQ(damaged.At(i).NameView(), clean.At(i).NameView()) << i;
+    EXPECT_EQ(damaged.At(i).FileSize, clean.At(i).FileSize) << i;
+  }
+}
+
+TEST(VolumeScan, StopsWithinOneRecordOfTheCancel) {
+  Catalogue catalogue;
+  CountingScan observer;
+  observer.cancelAt = 5000;
+  Scan(FixturePath("many.img"), catalogue, observer);
+  EXPECT_EQ(observer.discarded, 1);
+  EXPECT_EQ(catalogue.Count(), 0u);
+  EXPECT_LE(observer.countAtCancel, 1u);
+  EXPECT_GE(observer.pumps, 2);
 }
 
 }  // namespace
