@@ -41,7 +41,9 @@ inline constexpr std::size_t Signature = 510;         // 0x55 0xAA
 
 // The sectors-per-cluster byte: values above 128 stand for 2^(256-n).
 inline std::uint32_t SectorsPerClusterFromByte(std::uint8_t b) {
-  return b <= 128 ? b : (std::uint32_t{1} << (256 - b));
+  if (b <= 128) return b;
+  // Past 2^16 sectors no volume exists (and a wider shift would overflow): 0 marks it unusable.
+  return 256 - b <= 16 ? std::uint32_t{1} << (256 - b) : 0;
 }
 
 // FILE record header.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/mapping_pairs.h"
 #include "tests/support/record_builder.h"
@@ -162,6 +165,43 @@ TEST(MappingPairs, DecodesRunsWithinTheirBounds) {
   EXPECT_TRUE(e.Bad);
   std::vector<ntfs::Extent> none;
   EXPECT_FALSE(ntfs::DecodeMappingPairs(std::span(pairs).first(7), 0, none));  // no end marker
+  // Starts that would overflow end the list instead of wrapping.
+  const std::vector<std::uint8_t> huge = {0x81, 1, 0, 0, 0, 0, 0, 0, 0, 0x7F, 0x81, 1, 0, 0, 0, 0, 0, 0, 0, 0x7F, 0};
+  std::vector<ntfs::Extent> cut;
+  EXPECT_FALSE(ntfs::DecodeMappingPairs(huge, 0, cut));
+  EXPECT_EQ(cut.size(), 1u);
+}
+
+TEST(BootSector, ClusterAndRecordSizesOfEveryFormat) {
+  auto boot = [](std::uint16_t sector, std::uint8_t perCluster, std::uint8_t perRecord) {
+    std::vector<std::uint8_t> b(512, 0);
+    std::memcpy(&b[ntfs::boot::OemId], "NTFS    ", 8);
+    ntfs::PutU16(&b[ntfs::boot::BytesPerSector], sector);
+    b[ntfs::boot::SectorsPerCluster] = perCluster;
+    b[ntfs::boot::ClustersPerRecord] = perRecord;
+    ntfs::PutU64(&b[ntfs::boot::MftLcn], 4);
+    return ntfs::ParseNtfsBootSector(b);
+  };
+  auto b = boot(512, 8, 0xF6);  // 4 KiB clusters, 2^10-byte records
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->ClusterSize, 4096u);
+  EXPECT_EQ(b->RecordSize, 1024u);
+  b = boot(4096, 1, 0xF4);  // 4096-byte sectors and records
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->RecordSize, 4096u);
+  b = boot(512, 0xF8, 0xF6);  // 2^8 sectors: 128 KiB clusters
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->ClusterSize, 128u * 1024);
+  b = boot(512, 0xF4, 0xF6);  // 2 MiB clusters
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->ClusterSize, 2u * 1024 * 1024);
+  b = boot(512, 2, 1);  // a record of one 1 KiB cluster
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->RecordSize, 1024u);
+  EXPECT_FALSE(boot(512, 0x81, 0xF6));  // 2^127 sectors: no such volume
+  EXPECT_FALSE(boot(512, 3, 0xF6));     // not a power of two
+  EXPECT_FALSE(boot(1000, 8, 0xF6));
+  EXPECT_FALSE(boot(512, 8, 0xE0));     // 2^32-byte records
 }
 
 }  // namespace

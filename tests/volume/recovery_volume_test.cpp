@@ -186,6 +186,18 @@ TEST(VolumeRecovery, TheCommandAsksAndTellsInOrderForEverySelectedRow) {
   headless::Click(recover);
   EXPECT_NE(s.Toolkit.Notices.back().Text.find("demasiado larga"), std::string::npos);
 
+  // A destination that fills up is a failure told with the system's text,
+  // never "terminada".
+  headless::ClickRows(list, {deleted});
+  s.Toolkit.Answer(MsgAnswer::Yes);
+  s.Toolkit.ChooseFile("/dev/full");
+  const std::size_t toldBefore = s.Toolkit.Notices.size();
+  headless::Click(recover);
+  ASSERT_EQ(s.Toolkit.Notices.size(), toldBefore + 1);
+  EXPECT_EQ(s.Toolkit.Notices.back().Text,
+            "Error al escribir el archivo /dev/full: " + s.System.ErrorText(error_code::DiskFull));
+  EXPECT_EQ(s.Toolkit.Notices.back().Kind, NoticeKind::Warning);
+
   // A folder row holds no data: told, and nothing is asked.
   TreeNode root = s.DriveNode('C');
   headless::ClickNode(tree, root);
