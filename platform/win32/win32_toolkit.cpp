@@ -796,8 +796,13 @@ class FormImpl : public FormWindow {
         auto list = std::make_unique<List>(spec);
         Window(*list, spec, parent, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | WS_TABSTOP,
                WS_EX_CLIENTEDGE);
-        ListView_SetExtendedListViewStyle(list->hwnd_, LVS_EX_FULLROWSELECT);
-        if (HIMAGELIST images = ImagesNamed(spec.Images)) ListView_SetImageList(list->hwnd_, images, LVSIL_SMALL);
+        ListView_SetExtendedListViewStyle(list->hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES);
+        if (HIMAGELIST images = ImagesNamed(spec.Images)) {
+          ListView_SetImageList(list->hwnd_, images, LVSIL_SMALL);
+          // The check boxes are drawn with the same pictures: state 1 is
+          // picture 0 (unchecked sheet), state 2 picture 1 (sheet with a tick).
+          ListView_SetImageList(list->hwnd_, images, LVSIL_STATE);
+        }
         int index = 0;
         for (const ColumnSpec& c : spec.Columns) {
           std::string text(c.Caption);
