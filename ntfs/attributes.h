@@ -21,10 +21,14 @@ struct AttributeView {
   std::optional<std::span<const std::uint8_t>> ResidentValue() const;
   // The mapping pairs of a non-resident value, up to the attribute's end.
   std::optional<std::span<const std::uint8_t>> MappingPairs() const;
-  std::int64_t AllocatedSize() const { return GetI64(Bytes.data() + attr::AllocatedSize); }
-  std::int64_t DataSize() const { return GetI64(Bytes.data() + attr::DataSize); }
-  std::int64_t InitializedSize() const { return GetI64(Bytes.data() + attr::InitializedSize); }
-  std::int64_t LowestVcn() const { return GetI64(Bytes.data() + attr::LowestVcn); }
+  // Non-resident header fields; 0 when the attribute is too short to hold them.
+  std::int64_t AllocatedSize() const { return Field(attr::AllocatedSize); }
+  std::int64_t DataSize() const { return Field(attr::DataSize); }
+  std::int64_t InitializedSize() const { return Field(attr::InitializedSize); }
+  std::int64_t LowestVcn() const { return Field(attr::LowestVcn); }
+
+ private:
+  std::int64_t Field(std::size_t at) const { return Bytes.size() >= at + 8 ? GetI64(Bytes.data() + at) : 0; }
 };
 
 // The attribute that starts at `offset`, or none when its header or its

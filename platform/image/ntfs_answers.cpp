@@ -31,16 +31,62 @@ bool NtfsAnswers::Load() {
   if (!pairs) return false;
   DecodeMappingPairs(*pairs, data->LowestVcn(), mft_);
   if (mft_.empty()) return false;
+  // A $MFT too fragmented for record 0 goes on in extension records; they are
+  // found through the extents known so far, which grow as they are read.
+  AddExtensionExtents(record, 0, mft_);
   mftInitialized_ = data->InitializedSize();
   ntfs_ = true;
   // $Bitmap (record 6): one bit per cluster.
   if (auto bitmapRecord = ReadRecord(6)) {
     if (auto b = FindAttribute(*bitmapRecord, attr::Data); b && b->NonResident()) {
       if (auto p = b->MappingPairs()) DecodeMappingPairs(*p, b->LowestVcn(), bitmap_);
+      AddExtensionExtents(*bitmapRecord, 6, bitmap_);
       bitmapSize_ = b->DataSize();
     }
   }
   return true;
+}
+
+void NtfsAnswers::AddExtensionExtents(std::span<const std::uint8_t> base, std::uint64_t baseNumber,
+                                      std::vector<Extent>& extents) {
+  auto list = FindAttribute(base, attr::AttributeList);
+  if (!list) return;
+  std::vector<std::uint8_t> value;
+  if (!list->NonResident()) {
+    auto v = list->ResidentValue();
+    if (!v) return;
+    value.assign(v->begin(), v->end());
+  } else {
+    auto p = list->MappingPairs();
+    std::vector<Extent> where;
+    if (!p) return;
+    DecodeMappingPairs(*p, 0, where);
+    value.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(list->DataSize(), 0, 1 << 20)));
+    value.resize(ReadData(where, 0, value.data(), value.size()));
+  }
+  // Entries: type u32 @0, length u16 @4, name length u8 @6, starting VCN
+  // i64 @8, the record holding the piece u64 @16 (48-bit number).
+  for (std::size_t at = 0; at + 26 <= value.size();) {
+    const std::uint32_t type = GetU32(&value[at]);
+    const std::size_t length = GetU16(&value[at + 4]);
+    if (length < 26 || length > value.size() - at) break;
+    const std::uint8_t nameLength = value[at + 6];
+    const std::int64_t startVcn = GetI64(&value[at + 8]);
+    const std::uint64_t number = GetU64(&value[at + 16]) & 0xFFFF'FFFF'FFFFull;
+    at += length;
+    if (type != attr::Data || nameLength != 0 || number == baseNumber) continue;
+    auto extension = ReadRecord(number);
+    if (!extension) continue;
+    for (std::size_t offset = GetU16(extension->data() + rec::FirstAttribute);;) {
+      auto a = AttributeAt(*extension, offset);
+      if (!a) break;
+      offset += a->Bytes.size();
+      if (a->Type() != attr::Data || a->NameLength() != 0 || !a->NonResident() || a->LowestVcn() != startVcn) continue;
+      if (auto p = a->MappingPairs()) DecodeMappingPairs(*p, startVcn, extents);
+      break;
+    }
+  }
+  std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.Vcn < b.Vcn; });
 }
 
 std::size_t NtfsAnswers::ReadData(const std::vector<Extent>& extents, std::uint64_t offset, std::uint8_t* out,

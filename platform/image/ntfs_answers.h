@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "ntfs/attributes.h"
@@ -37,6 +38,9 @@ class NtfsAnswers {
   IoResult Retrieval(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t size);
   IoResult Bitmap(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t size);
   std::optional<std::vector<std::uint8_t>> ReadRecord(std::uint64_t number);
+  // The pieces of a base record's unnamed $DATA that its attribute list
+  // places in extension records.
+  void AddExtensionExtents(std::span<const std::uint8_t> base, std::uint64_t baseNumber, std::vector<ntfs::Extent>& extents);
   std::size_t ReadData(const std::vector<ntfs::Extent>& extents, std::uint64_t offset, std::uint8_t* out, std::size_t count);
 
   ByteSource& source_;
