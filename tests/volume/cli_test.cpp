@@ -88,5 +88,17 @@ TEST(Cli, RecoverAllDeletedBringsEveryIntactFileBackExactly) {
   fs::remove_all(out);
 }
 
+TEST(Cli, ReadsABlockDeviceAsItReadsItsImage) {
+  const std::string image = FixturePath("gpt.img");
+  auto device = RunCommand("losetup -f --show -r -P " + Quote(image) + " 2>/dev/null");
+  if (!device || device->empty()) GTEST_SKIP() << "no loop devices here (needs root and the loop driver)";
+  const std::string disk = device->substr(0, device->find('\n'));
+  const std::string fromImage = Vant("scan " + Quote(image));
+  const std::string fromDevice = Vant("scan " + Quote(disk));
+  RunCommand("losetup -d " + Quote(disk));
+  EXPECT_GT(fromImage.size(), 1000u);
+  EXPECT_EQ(fromDevice, fromImage);
+}
+
 }  // namespace
 }  // namespace vant
