@@ -323,7 +323,7 @@ int CommandRecover(const Args& args) {
       written.insert(target.string());
     }
     std::optional<RunList> runs;
-    if (!e.IsResident) runs = LoadRunList(volume, e, geometry, 'C');
+    if (!e.IsResident) runs = LoadRunList(volume, e, geometry, 'C', &catalogue);
     if (!e.IsResident && !runs) {
       std::cout << e.RecordNumber << "\t-\t" << target.string() << "\tno data to recover\n";
       continue;

@@ -165,6 +165,8 @@ class RecordWalk {
   }
 
   const ScanStats& Stats() const { return stats_; }
+  // Extension records met, with the base record each names.
+  const std::vector<std::pair<std::uint64_t, std::uint64_t>>& Extensions() const { return extensions_; }
 
  private:
   void AddRecord(std::span<std::uint8_t> record, std::uint64_t offset, bool readable) {
@@ -181,6 +183,8 @@ class RecordWalk {
         ++stats_.FixupMismatches;
       }
       DecodeFileRecord(catalogue_, entry, record, context_.DriveLetter);
+    } else if (const std::uint64_t base = BaseRecordOf(record); base != 0) {
+      extensions_.push_back({entry.RecordNumber, base});
     }
     // The first record pumps at once, so the progress panel is painted before the long read.
     if (pump_.Due() || stats_.Records == 1) {
@@ -195,8 +199,28 @@ class RecordWalk {
   const VolumeGeometry& geometry_;
   const std::uint32_t recordSize_;
   ScanStats stats_;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> extensions_;
   PumpBudget pump_;
 };
+
+// Base records whose name or data went on into extension records get them
+// from there. The extensions are few: they are read again one by one.
+void CompleteFromExtensions(VolumeDevice& volume, Catalogue& catalogue,
+                            const std::vector<std::pair<std::uint64_t, std::uint64_t>>& extensions,
+                            const VolumeGeometry& geometry, char driveLetter) {
+  std::vector<std::uint8_t> record(geometry.BytesPerFileRecordSegment);
+  for (const auto& [extension, base] : extensions) {
+    if (base >= catalogue.Count()) continue;
+    FileEntry& entry = catalogue.At(static_cast<std::size_t>(base));
+    const bool lacksData = entry.FileSize == 0 && entry.DataOffset == 0 && !entry.IsResident && !entry.IsDirectory;
+    if (!entry.IsBaseRecord || (!entry.NameView().empty() && !lacksData)) continue;
+    if (!volume.Seek(catalogue.At(static_cast<std::size_t>(extension)).RecordOffset) ||
+        volume.Read(record.data(), record.size()) != record.size() || BaseRecordOf(record) != base)
+      continue;
+    ntfs::ApplyFixups(record);
+    DecodeExtensionRecord(catalogue, entry, record, driveLetter);
+  }
+}
 
 }  // namespace
 
@@ -234,6 +258,7 @@ ScanStats ScanMft(VolumeContext& context, Catalogue& catalogue, ScanObserver& ob
     MftExtentEnumerator extents(*context.MftHandle);
     while (const auto extent = extents.Next()) all.push_back(*extent);
     walk.Walk(all);
+    if (!observer.CancelRequested()) CompleteFromExtensions(*volume, catalogue, walk.Extensions(), geometry, context.DriveLetter);
     stats = walk.Stats();
   }
 

@@ -112,4 +112,49 @@ void DecodeFileRecord(Catalogue& catalogue, FileEntry& entry, std::span<const st
   if (IsRecycledName(entry.NameView(), driveLetter)) entry.IsDeleted = true;
 }
 
+bool DecodeExtensionRecord(Catalogue& catalogue, FileEntry& base, std::span<const std::uint8_t> extension,
+                           char driveLetter) {
+  if (extension.size() < rec::HeaderMin) return false;
+  bool changed = false;
+  const bool wantName = base.NameView().empty();
+  const bool wantData = base.FileSize == 0 && base.DataOffset == 0 && !base.IsResident && !base.IsDirectory;
+  char name[256];
+  std::size_t nameLength = 0;
+  bool haveName = false;
+  for (std::size_t offset = GetU16(extension.data() + rec::FirstAttribute);;) {
+    auto a = AttributeAt(extension, offset);
+    if (!a) break;
+    offset += a->Bytes.size();
+    if (wantName && a->Type() == attr::FileName) {
+      auto value = a->ResidentValue();
+      if (GetU16(a->Bytes.data() + attr::ValueOffset) == 0 || !value || value->size() < fn::Name) continue;
+      base.ParentRecord = GetU64(value->data() + fn::ParentReference) & RecordNumberMask;
+      changed = true;
+      const std::size_t units = (*value)[fn::NameLength];
+      if ((*value)[fn::Namespace] != fn::NamespaceDos && fn::Name + 2 * units <= value->size()) {
+        for (std::size_t i = 0; i < units; ++i) name[i] = static_cast<char>((*value)[fn::Name + 2 * i]);
+        nameLength = units;
+        haveName = true;
+      }
+    } else if (wantData && a->Type() == attr::Data && a->NameLength() == 0 && a->NonResident() && a->LowestVcn() == 0 &&
+               a->Bytes.size() >= attr::NonResidentHeader) {
+      // The first piece of the data: its size. Its runs are gathered at
+      // recovery time through the base record's attribute list.
+      const std::int64_t initialized = a->InitializedSize();
+      base.FileSize = static_cast<std::uint64_t>(initialized > a->AllocatedSize() ? a->DataSize() : initialized);
+      changed = true;
+    }
+  }
+  if (haveName) {
+    catalogue.SetName(base, std::string_view(name, nameLength));
+    if (IsRecycledName(base.NameView(), driveLetter)) base.IsDeleted = true;
+  }
+  return changed;
+}
+
+std::uint64_t BaseRecordOf(std::span<const std::uint8_t> record) {
+  if (record.size() < rec::HeaderMin || std::memcmp(record.data(), "FILE", 4) != 0) return 0;
+  return GetU64(record.data() + rec::BaseRecord) & RecordNumberMask;
+}
+
 }  // namespace vant

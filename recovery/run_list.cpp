@@ -1,5 +1,8 @@
 #include "recovery/run_list.h"
 
+#include <algorithm>
+
+#include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/layout.h"
 #include "ntfs/mapping_pairs.h"
@@ -30,15 +33,16 @@ std::optional<std::vector<std::uint8_t>> ReadEntryRecord(VolumeDevice& volume, c
   return record;
 }
 
-std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry, const RecoveryGeometry& geometry,
-                                   char driveLetter) {
-  const bool wanted = (!entry.IsDirectory && entry.FileSize != 0) || IsRecycledName(entry.NameView(), driveLetter);
-  if (!wanted) return std::nullopt;
-  auto record = ReadEntryRecord(volume, entry, geometry);
-  if (!record || entry.DataOffset >= record->size()) return std::nullopt;
-  RunList list;
-  std::span<const std::uint8_t> pairs(record->data() + entry.DataOffset, record->size() - entry.DataOffset);
-  // The first entry is always taken, even an end marker ({0, 0}, no clusters).
+namespace {
+
+// Appends the runs of one piece of mapping pairs. The first run of a piece
+// is absolute (each piece starts from LCN 0): it is made relative to the
+// last run already in the list so the list reads as one.
+bool AppendPairs(RunList& list, std::span<const std::uint8_t> pairs, bool takeEndMarker) {
+  std::int64_t last = 0;
+  for (const DiskRun& r : AbsoluteRuns(list))
+    if (!r.Sparse) last = r.Lcn;
+  bool first = true;
   for (std::size_t at = 0;;) {
     ntfs::RunEntry run;
     const bool more = ntfs::DecodeRunEntry(pairs.subspan(at), run);
@@ -46,15 +50,110 @@ std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry,
     // lengths this small keeps every later sum of them exact.
     if (run.Bad || run.Length < 0 || run.Length > (std::int64_t{1} << 40)) {
       list.Truncated = true;
-      break;
+      return false;
     }
-    list.Runs.push_back({run.Offset, run.Length, !run.HasOffset && pairs[at] != 0});
+    if (takeEndMarker || pairs[at] != 0) {
+      RunRecord r{run.Offset, run.Length, !run.HasOffset && pairs[at] != 0};
+      if (first && !r.Sparse && !list.Runs.empty() && __builtin_sub_overflow(run.Offset, last, &r.LcnDelta)) {
+        list.Truncated = true;
+        return false;
+      }
+      if (!r.Sparse) first = false;
+      list.Runs.push_back(r);
+    }
     at += run.Size;
     if (!more) {
       if (at >= pairs.size()) list.Truncated = true;  // no end marker before the record's end
+      return !list.Truncated;
+    }
+  }
+}
+
+// The value of the record's attribute list, resident or in clusters of its own.
+std::vector<std::uint8_t> AttributeListOf(VolumeDevice& volume, std::span<const std::uint8_t> record,
+                                          const RecoveryGeometry& geometry) {
+  std::vector<std::uint8_t> value;
+  auto list = ntfs::FindAttribute(record, ntfs::attr::AttributeList);
+  if (!list) return value;
+  if (!list->NonResident()) {
+    if (auto v = list->ResidentValue()) value.assign(v->begin(), v->end());
+    return value;
+  }
+  auto pairs = list->MappingPairs();
+  std::vector<ntfs::Extent> extents;
+  if (!pairs) return value;
+  ntfs::DecodeMappingPairs(*pairs, 0, extents);
+  const auto size = static_cast<std::size_t>(std::clamp<std::int64_t>(list->DataSize(), 0, 1 << 20));
+  const std::uint64_t cluster = geometry.ClusterSize();
+  for (const ntfs::Extent& e : extents) {
+    if (value.size() >= size || e.Sparse()) break;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size - value.size(), e.Length * cluster));
+    const std::size_t at = value.size();
+    value.resize(at + want);
+    if (!volume.Seek(std::uint64_t(e.Lcn) * cluster) || volume.Read(value.data() + at, want) != want) {
+      value.resize(at);
       break;
     }
   }
+  return value;
+}
+
+}  // namespace
+
+std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry, const RecoveryGeometry& geometry,
+                                   char driveLetter, const Catalogue* catalogue) {
+  const bool wanted = (!entry.IsDirectory && entry.FileSize != 0) || IsRecycledName(entry.NameView(), driveLetter);
+  if (!wanted) return std::nullopt;
+  auto record = ReadEntryRecord(volume, entry, geometry);
+  if (!record || entry.DataOffset >= record->size()) return std::nullopt;
+  RunList list;
+  // No $DATA in the record itself (offset 0): its runs are all in extension records.
+  if (entry.DataOffset != 0) {
+    std::span<const std::uint8_t> pairs(record->data() + entry.DataOffset, record->size() - entry.DataOffset);
+    // The first entry is always taken, even an end marker ({0, 0}, no clusters).
+    AppendPairs(list, pairs, true);
+  }
+  if (catalogue && !entry.IsResident) {
+    // A run list too long for one record goes on in extension records, named
+    // by the attribute list: entries of type u32 @0, length u16 @4, name
+    // length u8 @6, starting VCN i64 @8, record u64 @16.
+    const auto attributes = AttributeListOf(volume, *record, geometry);
+    std::vector<std::pair<std::int64_t, std::uint64_t>> pieces;
+    for (std::size_t at = 0; at + 26 <= attributes.size();) {
+      const std::size_t length = ntfs::GetU16(&attributes[at + 4]);
+      if (length < 26 || length > attributes.size() - at) break;
+      const std::uint64_t number = ntfs::GetU64(&attributes[at + 16]) & ntfs::RecordNumberMask;
+      if (ntfs::GetU32(&attributes[at]) == ntfs::attr::Data && attributes[at + 6] == 0 && number != entry.RecordNumber)
+        pieces.push_back({ntfs::GetI64(&attributes[at + 8]), number});
+      at += length;
+    }
+    std::sort(pieces.begin(), pieces.end());
+    if (entry.DataOffset != 0 && !list.Runs.empty() && list.Runs.back().ClusterCount == 0 && !list.Runs.back().Sparse)
+      list.Runs.pop_back();  // the base piece's end marker taken above
+    for (const auto& [vcn, number] : pieces) {
+      std::optional<std::vector<std::uint8_t>> extension;
+      if (number < catalogue->Count()) extension = ReadEntryRecord(volume, catalogue->At(number), geometry);
+      // A piece that is gone, or a record now holding something else, ends the list there.
+      if (!extension || BaseRecordOf(*extension) != entry.RecordNumber) {
+        list.Truncated = true;
+        break;
+      }
+      bool found = false;
+      for (std::size_t offset = ntfs::GetU16(extension->data() + ntfs::rec::FirstAttribute);;) {
+        auto a = ntfs::AttributeAt(*extension, offset);
+        if (!a) break;
+        offset += a->Bytes.size();
+        if (a->Type() != ntfs::attr::Data || a->NameLength() != 0 || !a->NonResident() || a->LowestVcn() != vcn) continue;
+        if (auto pairs = a->MappingPairs()) found = AppendPairs(list, *pairs, false);
+        break;
+      }
+      if (!found) {
+        list.Truncated = true;
+        break;
+      }
+    }
+  }
+  if (list.Runs.empty()) return std::nullopt;
   return list;
 }
 

@@ -43,8 +43,11 @@ std::optional<std::vector<std::uint8_t>> ReadEntryRecord(VolumeDevice& volume, c
 // The run list of a non-resident entry, decoded within the record's bounds;
 // none for a directory or an empty file (unless its name has the recycle-bin
 // form) or when the record cannot be read.
+// With the catalogue, a run list that the record's attribute list continues
+// in extension records is followed there (each found at its catalogue
+// entry's offset, and only while it still names this base record).
 std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry, const RecoveryGeometry& geometry,
-                                   char driveLetter);
+                                   char driveLetter, const Catalogue* catalogue = nullptr);
 
 // The clusters the run list holds on disk, as absolute extents.
 struct DiskRun {

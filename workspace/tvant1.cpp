@@ -484,7 +484,7 @@ void TVANT1::RecoverRow(FileEntry& entry, const RecoveryGeometry& geometry) {
   VolumeDevice& volume = *context_.VolumeHandle;
   Progress progress(*this, nullptr);
   std::optional<RunList> runs;
-  if (!entry.IsResident) runs = LoadRunList(volume, entry, geometry, context_.DriveLetter);
+  if (!entry.IsResident) runs = LoadRunList(volume, entry, geometry, context_.DriveLetter, &catalogue_);
   if (!entry.IsResident && !runs) {
     toolkit_.Notice(Format("El archivo %s no contiene datos que se puedan recuperar."_l1, entry.NameView()),
                     NoticeKind::Information);

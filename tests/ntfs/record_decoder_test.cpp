@@ -172,6 +172,31 @@ TEST(MappingPairs, DecodesRunsWithinTheirBounds) {
   EXPECT_EQ(cut.size(), 1u);
 }
 
+TEST(RecordDecoder, TakesWhatTheBaseLacksFromItsExtensionRecords) {
+  Catalogue c;
+  // A base record whose name and data went on into an extension record.
+  FileEntry base = Decode(c, RecordBuilder().StandardInformation(1, 2, 3).Resident(attr::AttributeList, std::vector<std::uint8_t>(32)).Bytes());
+  ASSERT_EQ(base.NameView(), "");
+  RecordBuilder extension;
+  ntfs::PutU64(&extension.Bytes()[ntfs::rec::BaseRecord], 65 | (std::uint64_t{2} << 48));
+  extension.FileName(77, u"V\u00eddeo.mkv").FileName(77, u"VDEO~1.MKV", 2);
+  const std::size_t piece = extension.Cursor();
+  extension.NonResident(attr::Data, 1 << 20, 900000, 900000, {0x11, 4, 9, 0});
+  EXPECT_EQ(BaseRecordOf(extension.Bytes()), 65u);
+  EXPECT_EQ(BaseRecordOf(RecordBuilder().Bytes()), 0u);
+  EXPECT_TRUE(DecodeExtensionRecord(c, base, extension.Bytes(), 'C'));
+  EXPECT_EQ(base.NameView(), "V\xED" "deo.mkv");  // the long name, not the DOS one
+  EXPECT_EQ(base.ParentRecord, 77u);
+  EXPECT_EQ(base.FileSize, 900000u);
+  EXPECT_FALSE(base.IsResident);
+  EXPECT_EQ(base.DataOffset, 0u);  // its runs are found through the attribute list
+  // A later piece (not VCN 0) gives no size; a base with a name keeps it.
+  FileEntry named = Decode(c, RecordBuilder().StandardInformation(1, 2, 3).FileName(5, u"propio.txt").Bytes());
+  ntfs::PutU64(&extension.Bytes()[piece + 16], 300);
+  EXPECT_FALSE(DecodeExtensionRecord(c, named, extension.Bytes(), 'C'));
+  EXPECT_EQ(named.NameView(), "propio.txt");
+}
+
 TEST(BootSector, ClusterAndRecordSizesOfEveryFormat) {
   auto boot = [](std::uint16_t sector, std::uint8_t perCluster, std::uint8_t perRecord) {
     std::vector<std::uint8_t> b(512, 0);

@@ -8,6 +8,7 @@
 
 #include "cli/session.h"
 #include "recovery/integrity.h"
+#include "recovery/extraction.h"
 #include "recovery/run_list.h"
 #include "platform/latin1.h"
 #include "tests/support/peers.h"
@@ -251,6 +252,52 @@ TEST(VolumeRecovery, TheCommandAsksAndTellsInOrderForEverySelectedRow) {
     EXPECT_EQ(s.Toolkit.Asked.size(), before);
     EXPECT_NE(s.Toolkit.Notices.back().Text.find("no contiene datos"), std::string::npos);
   }
+  fs::remove_all(out);
+}
+
+}  // namespace
+}  // namespace vant
+
+namespace vant {
+namespace {
+
+std::int64_t Clusters(const RunList& list) {
+  std::int64_t n = 0;
+  for (const RunRecord& r : list.Runs) n += r.ClusterCount;
+  return n;
+}
+
+TEST(VolumeRecovery, RunListsGoOnIntoExtensionRecords) {
+  const std::string image = FixturePath("attrlist.img");
+  const auto manifest = LoadManifest(FixturePath("attrlist.tsv"));
+  const ManifestRow* big = FindByPath(manifest, "grande.bin");
+  ASSERT_NE(big, nullptr);
+  cli::Session s({image});
+  ASSERT_TRUE(s.Analyse('C'));
+  const Catalogue& catalogue = s.Form->Entries();
+  const FileEntry& e = catalogue.At(big->Record);
+  EXPECT_EQ(e.FileSize, big->Size);
+  VolumeDevice& volume = *s.Form->Context().VolumeHandle;
+  const RecoveryGeometry geometry = ReadRecoveryGeometry(volume);
+  const auto own = LoadRunList(volume, e, geometry, 'C');
+  const auto all = LoadRunList(volume, e, geometry, 'C', &catalogue);
+  ASSERT_TRUE(own);
+  ASSERT_TRUE(all);
+  EXPECT_GT(Clusters(*all), Clusters(*own) + 1000);
+  WorkObserver quiet;
+  EXPECT_GT(ComputeIntegrity(volume, e, &*all, geometry, quiet), ComputeIntegrity(volume, e, &*own, geometry, quiet));
+
+  // What comes back is what The Sleuth Kit reads through the same list.
+  const fs::path out = FreshFolder("attrlist");
+  std::uint32_t error = 0;
+  auto file = s.System.CreateOutputFile((out / "grande.bin").string(), error);
+  ASSERT_TRUE(file);
+  const ExtractResult r = ExtractRunFile(volume, e.FileSize, *all, geometry, *file, quiet);
+  EXPECT_TRUE(r.Ok);
+  EXPECT_EQ(r.BytesWritten, std::uint64_t(Clusters(*all)) * geometry.ClusterSize());
+  ASSERT_TRUE(RunCommand("icat " + Quote(image) + " " + std::to_string(big->Record) + " > " +
+                         Quote((out / "icat.bin").string())));
+  EXPECT_EQ(Sha256OfFile((out / "grande.bin").string()), Sha256OfFile((out / "icat.bin").string()));
   fs::remove_all(out);
 }
 
