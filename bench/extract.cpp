@@ -75,15 +75,18 @@ int main(int argc, char** argv) {
   std::string dd = "set -e; for r in";
   for (auto& [lcn, count] : runs) dd += " " + std::to_string(lcn) + ":" + std::to_string(count);
   dd += "; do dd if='" + image + "' of='" + out + "/dd.bin' bs=" + std::to_string(clusterSize) +
-        " skip=${r%:*} count=${r#*:} oflag=append conv=notrunc status=none; done";
+        " skip=${r%:*} count=${r#*:} oflag=append conv=notrunc status=none; done; sync '" + out + "/dd.bin'";
   const Measure perRun = best(dd, "dd.bin");
   // The same number of bytes in one sequential stretch: the copy floor,
-  // without a process per run.
+  // without a process per run. Every copy is made durable (vant recover
+  // flushes each file it writes before it says it is done), so each peer
+  // is timed with its flush too.
   const Measure plain = best("dd if='" + image + "' of='" + out + "/dd1.bin' bs=4M iflag=count_bytes,skip_bytes skip=" +
                                  std::to_string(runs.front().first * clusterSize) + " count=" + std::to_string(bytes) +
-                                 " status=none",
+                                 " conv=fsync status=none",
                              "dd1.bin");
-  const Measure icat = best("icat '" + image + "' " + record + " > '" + out + "/icat.bin'", "icat.bin");
+  const Measure icat = best("icat '" + image + "' " + record + " > '" + out + "/icat.bin' && sync '" + out + "/icat.bin'",
+                            "icat.bin");
   const Measure ours = best(std::string(VANT_CLI) + " recover '" + image + "' " + record + " -o '" + out + "'", "");
   const double mib = bytes / 1048576.0;
   std::printf("deleted file: record %s, %.0f MiB in %zu runs, clusters of %lld bytes (best of 3, warm)\n",
