@@ -38,6 +38,27 @@ std::optional<AttributeView> FindAttribute(std::span<const std::uint8_t> record,
   return std::nullopt;
 }
 
+std::vector<AttributeListEntry> ParseAttributeList(std::span<const std::uint8_t> value) {
+  std::vector<AttributeListEntry> entries;
+  for (std::size_t at = 0; at + 26 <= value.size();) {
+    const std::size_t length = GetU16(&value[at + 4]);
+    if (length < 26 || length > value.size() - at) break;
+    entries.push_back({GetU32(&value[at]), value[at + 6], GetI64(&value[at + 8]), GetU64(&value[at + 16]) & RecordNumberMask});
+    at += length;
+  }
+  return entries;
+}
+
+std::optional<AttributeView> FindDataPiece(std::span<const std::uint8_t> record, std::int64_t vcn) {
+  if (record.size() < rec::HeaderMin) return std::nullopt;
+  for (std::size_t offset = GetU16(record.data() + rec::FirstAttribute);;) {
+    auto a = AttributeAt(record, offset);
+    if (!a) return std::nullopt;
+    offset += a->Bytes.size();
+    if (a->Type() == attr::Data && a->NameLength() == 0 && a->NonResident() && a->LowestVcn() == vcn) return a;
+  }
+}
+
 std::optional<NtfsBootSector> ParseNtfsBootSector(std::span<const std::uint8_t> sector) {
   if (sector.size() < 512 || std::memcmp(sector.data() + boot::OemId, "NTFS    ", 8) != 0) return std::nullopt;
   NtfsBootSector b;

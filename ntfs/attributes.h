@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "ntfs/layout.h"
 
@@ -38,6 +39,20 @@ std::optional<AttributeView> AttributeAt(std::span<const std::uint8_t> record, s
 // The first attribute of `type` in record order (unnamed ones first when
 // `unnamedOnly`), walking from the header's first-attribute offset.
 std::optional<AttributeView> FindAttribute(std::span<const std::uint8_t> record, std::uint32_t type, bool unnamedOnly = true);
+
+// One entry of an $ATTRIBUTE_LIST value: where a piece of an attribute lives.
+struct AttributeListEntry {
+  std::uint32_t Type = 0;
+  std::uint8_t NameLength = 0;
+  std::int64_t StartingVcn = 0;
+  std::uint64_t Record = 0;  // the record holding the piece (48-bit number)
+};
+// Entries of type u32 @0, length u16 @4, name length u8 @6, starting VCN
+// i64 @8, record reference u64 @16; a bad length ends the list.
+std::vector<AttributeListEntry> ParseAttributeList(std::span<const std::uint8_t> value);
+
+// The unnamed non-resident $DATA piece of a record that starts at `vcn`.
+std::optional<AttributeView> FindDataPiece(std::span<const std::uint8_t> record, std::int64_t vcn);
 
 // The boot sector of an NTFS volume, as far as the system uses it.
 struct NtfsBootSector {

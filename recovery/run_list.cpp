@@ -114,19 +114,12 @@ std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry,
     AppendPairs(list, pairs, true);
   }
   if (catalogue && !entry.IsResident) {
-    // A run list too long for one record goes on in extension records, named
-    // by the attribute list: entries of type u32 @0, length u16 @4, name
-    // length u8 @6, starting VCN i64 @8, record u64 @16.
-    const auto attributes = AttributeListOf(volume, *record, geometry);
+    // A run list too long for one record goes on in extension records,
+    // named by the attribute list.
     std::vector<std::pair<std::int64_t, std::uint64_t>> pieces;
-    for (std::size_t at = 0; at + 26 <= attributes.size();) {
-      const std::size_t length = ntfs::GetU16(&attributes[at + 4]);
-      if (length < 26 || length > attributes.size() - at) break;
-      const std::uint64_t number = ntfs::GetU64(&attributes[at + 16]) & ntfs::RecordNumberMask;
-      if (ntfs::GetU32(&attributes[at]) == ntfs::attr::Data && attributes[at + 6] == 0 && number != entry.RecordNumber)
-        pieces.push_back({ntfs::GetI64(&attributes[at + 8]), number});
-      at += length;
-    }
+    for (const ntfs::AttributeListEntry& a : ntfs::ParseAttributeList(AttributeListOf(volume, *record, geometry)))
+      if (a.Type == ntfs::attr::Data && a.NameLength == 0 && a.Record != entry.RecordNumber)
+        pieces.push_back({a.StartingVcn, a.Record});
     std::sort(pieces.begin(), pieces.end());
     if (entry.DataOffset != 0 && !list.Runs.empty() && list.Runs.back().ClusterCount == 0 && !list.Runs.back().Sparse)
       list.Runs.pop_back();  // the base piece's end marker taken above
@@ -139,14 +132,8 @@ std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry,
         break;
       }
       bool found = false;
-      for (std::size_t offset = ntfs::GetU16(extension->data() + ntfs::rec::FirstAttribute);;) {
-        auto a = ntfs::AttributeAt(*extension, offset);
-        if (!a) break;
-        offset += a->Bytes.size();
-        if (a->Type() != ntfs::attr::Data || a->NameLength() != 0 || !a->NonResident() || a->LowestVcn() != vcn) continue;
-        if (auto pairs = a->MappingPairs()) found = AppendPairs(list, *pairs, false);
-        break;
-      }
+      if (auto piece = ntfs::FindDataPiece(*extension, vcn))
+        if (auto pairs = piece->MappingPairs()) found = AppendPairs(list, *pairs, false);
       if (!found) {
         list.Truncated = true;
         break;

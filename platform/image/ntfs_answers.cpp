@@ -64,27 +64,12 @@ void NtfsAnswers::AddExtensionExtents(std::span<const std::uint8_t> base, std::u
     value.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(list->DataSize(), 0, 1 << 20)));
     value.resize(ReadData(where, 0, value.data(), value.size()));
   }
-  // Entries: type u32 @0, length u16 @4, name length u8 @6, starting VCN
-  // i64 @8, the record holding the piece u64 @16 (48-bit number).
-  for (std::size_t at = 0; at + 26 <= value.size();) {
-    const std::uint32_t type = GetU32(&value[at]);
-    const std::size_t length = GetU16(&value[at + 4]);
-    if (length < 26 || length > value.size() - at) break;
-    const std::uint8_t nameLength = value[at + 6];
-    const std::int64_t startVcn = GetI64(&value[at + 8]);
-    const std::uint64_t number = GetU64(&value[at + 16]) & 0xFFFF'FFFF'FFFFull;
-    at += length;
-    if (type != attr::Data || nameLength != 0 || number == baseNumber) continue;
-    auto extension = ReadRecord(number);
+  for (const AttributeListEntry& e : ParseAttributeList(value)) {
+    if (e.Type != attr::Data || e.NameLength != 0 || e.Record == baseNumber) continue;
+    auto extension = ReadRecord(e.Record);
     if (!extension) continue;
-    for (std::size_t offset = GetU16(extension->data() + rec::FirstAttribute);;) {
-      auto a = AttributeAt(*extension, offset);
-      if (!a) break;
-      offset += a->Bytes.size();
-      if (a->Type() != attr::Data || a->NameLength() != 0 || !a->NonResident() || a->LowestVcn() != startVcn) continue;
-      if (auto p = a->MappingPairs()) DecodeMappingPairs(*p, startVcn, extents);
-      break;
-    }
+    if (auto piece = FindDataPiece(*extension, e.StartingVcn))
+      if (auto p = piece->MappingPairs()) DecodeMappingPairs(*p, e.StartingVcn, extents);
   }
   std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.Vcn < b.Vcn; });
 }

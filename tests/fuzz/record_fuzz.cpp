@@ -1,10 +1,12 @@
-// libFuzzer target: any bytes as a FILE record (fixups, then decoding) and
-// as mapping pairs. Neither decoder may read outside what it is given.
+// libFuzzer target: any bytes as a FILE record (fixups, then decoding as a
+// base or an extension record), as mapping pairs and as an attribute list.
+// No decoder may read outside what it is given.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
 #include "ntfs/mapping_pairs.h"
 #include "ntfs/record_decoder.h"
@@ -18,6 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (recordSize >= 512 && recordSize <= 65536) {
     std::vector<std::uint8_t> record(data, data + recordSize);
     vant::ntfs::ApplyFixups(record);
+    if (vant::BaseRecordOf(record) != 0) {
+      vant::FileEntry& base = catalogue.Append();
+      vant::DecodeExtensionRecord(catalogue, base, record, 'C');
+      for (std::int64_t vcn : {0, 1}) vant::ntfs::FindDataPiece(record, vcn);
+    }
     if (vant::IsValidBaseRecord(record)) {
       vant::FileEntry& entry = catalogue.Append();
       vant::DecodeFileRecord(catalogue, entry, record, 'C');
@@ -30,5 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> pairs(data, data + size);
   std::vector<vant::ntfs::Extent> extents;
   vant::ntfs::DecodeMappingPairs(pairs, 0, extents);
+  vant::ntfs::ParseAttributeList(pairs);
   return 0;
 }
