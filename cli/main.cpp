@@ -21,6 +21,7 @@
 #include "cli/session.h"
 #include "ntfs/mft_scan.h"
 #include "platform/latin1.h"
+#include "platform/image/image_volume.h"
 #include "recovery/extraction.h"
 #include "recovery/integrity.h"
 #include "recovery/run_list.h"
@@ -375,6 +376,17 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   const Args args = Parse(argc, argv, 2);
   try {
+    if (args.Has("--partition") && !args.Positional.empty()) {
+      // A partition the image does not have is named as such, not as "not NTFS".
+      std::uint32_t error = 0;
+      const auto parts = vant::image::ListPartitions(args.Positional[0], error);
+      const int wanted = Partition(args);
+      if (!parts.empty() && (wanted < 0 || static_cast<std::size_t>(wanted) >= parts.size())) {
+        std::cerr << "vant: " << args.Positional[0] << " has " << parts.size() << " volume(s), numbered from 0; no partition "
+                  << wanted << "\n";
+        return 2;
+      }
+    }
     if (command == "form") return CommandForm(args);
     if (command == "scan") return CommandScan(args);
     if (command == "tree") return CommandTree(args);

@@ -45,6 +45,12 @@ TEST(Cli, ScanListsTheDeletedFilesOfTheVolume) {
     ++lines;
   }
   EXPECT_GT(lines, 50);
+
+  // A whole disk: its first NTFS partition by default, or the one named.
+  const std::string disk = FixturePath("mbr.img");
+  EXPECT_EQ(Vant("scan " + Quote(disk) + " --partition 0"), Vant("scan " + Quote(disk)));
+  EXPECT_GT(Vant("scan " + Quote(disk)).size(), 1000u);
+  EXPECT_EQ(Vant("scan " + Quote(disk) + " --partition 3"), "(failed)");
 }
 
 TEST(Cli, TreeAndListingShowDeletedFoldersWhereTheyWere) {
