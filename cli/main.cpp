@@ -351,6 +351,8 @@ int CommandRecover(const Args& args) {
     if (!r.Ok) {
       std::cout << Utf8(s.System.ErrorText(r.Error)) << "\n";
       ++failures;
+    } else if (runs && runs->Encrypted) {
+      std::cout << r.BytesWritten << " bytes, encrypted: written as they lie on the volume\n";
     } else if (r.UnreadableClusters) {
       std::cout << r.BytesWritten << " bytes, " << r.UnreadableClusters << " unreadable clusters written as zeros\n";
     } else {

@@ -72,6 +72,9 @@ inline constexpr std::size_t Length = 4;        // u32
 inline constexpr std::size_t NonResident = 8;   // u8, bit 0
 inline constexpr std::size_t NameLength = 9;    // u8
 inline constexpr std::size_t NameOffset = 10;   // u16
+inline constexpr std::size_t AttributeFlags = 12;  // u16
+inline constexpr std::uint16_t FlagCompressed = 0x00FF;  // any compression method
+inline constexpr std::uint16_t FlagEncrypted = 0x4000;
 // resident form
 inline constexpr std::size_t ValueLength = 16;  // u32
 inline constexpr std::size_t ValueOffset = 20;  // u16

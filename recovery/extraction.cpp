@@ -1,5 +1,7 @@
 #include "recovery/extraction.h"
 
+#include "recovery/lznt1.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -62,6 +64,70 @@ ExtractResult ExtractResidentFile(VolumeDevice& volume, const FileEntry& entry, 
   return result;
 }
 
+namespace {
+
+// Reads `count` clusters from `lcn` into `out`; a cluster that cannot be
+// read becomes zeros and is counted.
+void ReadClusters(VolumeDevice& volume, std::int64_t lcn, std::uint64_t count, std::uint64_t cluster,
+                  std::uint8_t* out, ExtractResult& result) {
+  const std::uint64_t at = std::uint64_t(lcn) * cluster;
+  const std::size_t bytes = static_cast<std::size_t>(count * cluster);
+  const std::size_t got = volume.Seek(at) ? volume.Read(out, bytes) : 0;
+  if (got >= bytes) return;
+  for (std::size_t c = got / cluster * cluster; c < bytes; c += cluster) {
+    const std::size_t n = volume.Seek(at + c) ? volume.Read(out + c, cluster) : 0;
+    if (n < cluster) {
+      std::memset(out + c, 0, cluster);  // the whole cluster, not a torn one
+      ++result.UnreadableClusters;
+    }
+  }
+}
+
+// A compressed file, one compression unit at a time: a unit whose clusters
+// are all on disk is stored as it is, one without any is zeros, and one that
+// ends in a hole holds LZNT1 chunks for the whole unit.
+void ExtractCompressedUnits(VolumeDevice& volume, std::uint64_t size, const RunList& runs, std::uint64_t cluster,
+                            Writer& writer, ExtractResult& result, WorkObserver& observer) {
+  const std::uint64_t unitClusters = std::uint64_t{1} << runs.CompressionUnitLog;
+  const std::size_t unitBytes = static_cast<std::size_t>(unitClusters * cluster);
+  std::vector<std::uint8_t> packed(unitBytes), plain(unitBytes);
+  const std::vector<DiskRun> disk = AbsoluteRuns(runs);
+  std::size_t run = 0;
+  std::uint64_t used = 0;  // clusters of disk[run] already taken
+  std::uint64_t total = 0;
+  PumpBudget pump(1, 16);
+  while (total < size && run < disk.size() && !writer.Failed()) {
+    std::uint64_t have = 0, stored = 0;
+    bool hole = false;
+    while (have < unitClusters && run < disk.size()) {
+      const DiskRun& r = disk[run];
+      const std::uint64_t take = std::min<std::uint64_t>(unitClusters - have, std::uint64_t(std::max<std::int64_t>(r.ClusterCount, 0)) - used);
+      if (r.Sparse) {
+        hole = true;
+      } else {
+        ReadClusters(volume, r.Lcn + static_cast<std::int64_t>(used), take, cluster, packed.data() + stored * cluster, result);
+        stored += take;
+      }
+      have += take;
+      used += take;
+      if (used >= std::uint64_t(std::max<std::int64_t>(r.ClusterCount, 0))) {
+        ++run;
+        used = 0;
+      }
+    }
+    std::fill(plain.begin(), plain.end(), 0);
+    if (stored > 0 && !hole) plain.swap(packed);
+    else if (stored > 0) DecompressLznt1(packed.data(), static_cast<std::size_t>(stored * cluster), plain.data(), unitBytes);
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(have * cluster, size - total));
+    writer.Write(plain.data(), n);
+    if (packed.size() != unitBytes) packed.resize(unitBytes);
+    total += n;
+    if (pump.Due()) observer.Pump();
+  }
+}
+
+}  // namespace
+
 ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const RunList& runs,
                              const RecoveryGeometry& geometry, OutputFile& destination, WorkObserver& observer) {
   ExtractResult result;
@@ -71,6 +137,12 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
     writer.Finish();
     result.Ok = false;
     result.Error = error_code::InvalidParameter;
+    return result;
+  }
+  // NTFS compresses only on volumes of clusters up to 4 KiB, in units of 2^n clusters.
+  if (runs.Compressed && runs.CompressionUnitLog > 0 && runs.CompressionUnitLog <= 8 && cluster <= 4096) {
+    ExtractCompressedUnits(volume, size, runs, cluster, writer, result, observer);
+    writer.Finish();
     return result;
   }
   const std::size_t chunk = static_cast<std::size_t>(std::max<std::uint64_t>(cluster, ExtractChunkBytes / cluster * cluster));

@@ -107,6 +107,21 @@ std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry,
   auto record = ReadEntryRecord(volume, entry, geometry);
   if (!record || entry.DataOffset >= record->size()) return std::nullopt;
   RunList list;
+  // The attribute holding the data tells how it is stored.
+  for (std::size_t offset = ntfs::GetU16(record->data() + ntfs::rec::FirstAttribute);;) {
+    auto a = ntfs::AttributeAt(*record, offset);
+    if (!a) break;
+    offset += a->Bytes.size();
+    const bool holds = entry.DataOffset != 0 ? entry.DataOffset > a->Offset && entry.DataOffset < offset
+                                              : a->Type() == ntfs::attr::Data && a->NameLength() == 0;
+    if (!holds) continue;
+    const std::uint16_t flags = ntfs::GetU16(a->Bytes.data() + ntfs::attr::AttributeFlags);
+    list.Compressed = (flags & ntfs::attr::FlagCompressed) != 0;
+    list.Encrypted = (flags & ntfs::attr::FlagEncrypted) != 0;
+    if (list.Compressed && a->NonResident() && a->Bytes.size() > ntfs::attr::CompressionUnit)
+      list.CompressionUnitLog = a->Bytes[ntfs::attr::CompressionUnit];
+    break;
+  }
   // No $DATA in the record itself (offset 0): its runs are all in extension records.
   if (entry.DataOffset != 0) {
     std::span<const std::uint8_t> pairs(record->data() + entry.DataOffset, record->size() - entry.DataOffset);

@@ -20,6 +20,11 @@ struct RunRecord {
 struct RunList {
   std::vector<RunRecord> Runs;
   bool Truncated = false;  // the mapping pairs ran into the record's end or held a bad entry
+  // The clusters hold NTFS-compressed data (the extraction decompresses it)
+  // or encrypted data (copied as it lies: the user must be told).
+  bool Compressed = false;
+  bool Encrypted = false;
+  std::uint8_t CompressionUnitLog = 0;  // compressed: 2^n clusters per compression unit
 };
 
 // Cluster geometry as the recovery reads it once per command: bytes per

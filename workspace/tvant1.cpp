@@ -541,6 +541,11 @@ void TVANT1::RecoverRow(FileEntry& entry, const RecoveryGeometry& geometry) {
                            std::to_string(result.UnreadableClusters), entry.NameView()),
                     NoticeKind::Warning);
   }
+  if (runs && runs->Encrypted) {
+    toolkit_.Notice(Format("El archivo %s está cifrado por NTFS: se ha guardado tal como está en el disco, sin descifrar."_l1,
+                           entry.NameView()),
+                    NoticeKind::Warning);
+  }
   toolkit_.Notice(Format("Restauración del archivo %s terminada"_l1, entry.NameView()), NoticeKind::Information);
 }
 

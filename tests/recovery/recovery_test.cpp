@@ -6,6 +6,7 @@
 #include "ntfs/record_decoder.h"
 #include "recovery/extraction.h"
 #include "recovery/integrity.h"
+#include "recovery/lznt1.h"
 #include "recovery/run_list.h"
 #include "tests/support/memory_volume.h"
 #include "tests/support/record_builder.h"
@@ -161,6 +162,35 @@ TEST(Extraction, ResidentDataComesWholeFromTheFixedUpRecord) {
   EXPECT_TRUE(r.RecordUnreadable);
 }
 
+TEST(Lznt1, DecompressesChunksAndStopsAtCorruptTokens) {
+  // "abc" as literals, then a copy 3 back for 9 bytes; then a stored chunk.
+  const std::vector<std::uint8_t> in = {0x05, 0xB0, 0x08, 'a', 'b', 'c', 0x06, 0x20,
+                                        0x02, 0x30, 'x', 'y', 'z', 0, 0};
+  std::vector<std::uint8_t> out(3 * Lznt1ChunkBytes, 0);
+  EXPECT_EQ(DecompressLznt1(in.data(), in.size(), out.data(), out.size()), 2 * Lznt1ChunkBytes);
+  EXPECT_EQ(std::string(out.begin(), out.begin() + 12), "abcabcabcabc");
+  EXPECT_TRUE(std::all_of(out.begin() + 12, out.begin() + Lznt1ChunkBytes, [](auto b) { return b == 0; }));
+  EXPECT_EQ(std::string(out.begin() + Lznt1ChunkBytes, out.begin() + Lznt1ChunkBytes + 3), "xyz");
+  // Past 16 bytes in, the offset takes one more bit: a copy 20 back for 3 bytes.
+  std::vector<std::uint8_t> far = {0x00, 0xB0};
+  for (int group = 0; group < 3; ++group) {
+    far.push_back(0x00);
+    for (int i = 0; i < 8; ++i) far.push_back(static_cast<std::uint8_t>('A' + group * 8 + i));
+  }
+  far.push_back(0x01);                         // one token: 24 bytes in, 11 length bits
+  far.push_back(0x00);
+  far.push_back(static_cast<std::uint8_t>(19 << 3));  // offset 20, length 3
+  ntfs::PutU16(far.data(), static_cast<std::uint16_t>(0xB000 | (far.size() - 3)));
+  std::fill(out.begin(), out.end(), 0);
+  DecompressLznt1(far.data(), far.size(), out.data(), out.size());
+  EXPECT_EQ(std::string(out.begin() + 24, out.begin() + 27), "EFG");
+  // A copy from before the chunk's start is corrupt: the chunk ends there.
+  const std::vector<std::uint8_t> bad = {0x03, 0xB0, 0x01, 0x00, 0x50, 0, 0};
+  std::fill(out.begin(), out.end(), 0);
+  DecompressLznt1(bad.data(), bad.size(), out.data(), out.size());
+  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](auto b) { return b == 0; }));
+}
+
 TEST(RunLists, AreDecodedFromTheRecordWithinItsBounds) {
   MemoryVolume volume(512, 8, 64);
   Catalogue catalogue;
@@ -196,6 +226,22 @@ TEST(RunLists, AreDecodedFromTheRecordWithinItsBounds) {
   ASSERT_TRUE(list);
   EXPECT_TRUE(list->Truncated);
   EXPECT_LE(list->Runs.size(), (1024 - bad.DataOffset) / 2);
+  EXPECT_FALSE(runs->Compressed);
+  EXPECT_FALSE(runs->Encrypted);
+  // Compressed or encrypted data is flagged, so the user can be told that
+  // the clusters copied are not the file's plain bytes.
+  for (std::uint16_t flags : {std::uint16_t{0x0001}, std::uint16_t{0x4000}}) {
+    RecordBuilder packed;
+    packed.StandardInformation(1, 2, 3).FileName(5, u"c.bin");
+    const std::size_t attribute = packed.Cursor();
+    packed.NonResident(ntfs::attr::Data, 16 * 4096, 40000, 40000, {0x11, 4, 9, 0x01, 12, 0});
+    ntfs::PutU16(&packed.Bytes()[attribute + ntfs::attr::AttributeFlags], flags);
+    FileEntry c = PlaceRecord(volume, catalogue, packed, 6);
+    auto list = LoadRunList(volume, c, g, 'C');
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->Compressed, flags == 0x0001);
+    EXPECT_EQ(list->Encrypted, flags == 0x4000);
+  }
   // A folder or an empty file has no run list.
   FileEntry folder = entry;
   folder.IsDirectory = true;

@@ -303,3 +303,30 @@ TEST(VolumeRecovery, RunListsGoOnIntoExtensionRecords) {
 
 }  // namespace
 }  // namespace vant
+
+namespace vant {
+namespace {
+
+TEST(VolumeRecovery, CompressedFilesComeBackDecompressed) {
+  // Units compressed, stored whole (random bytes) and left as holes (zeros).
+  const auto manifest = LoadManifest(FixturePath("compressed.tsv"));
+  cli::Session s({FixturePath("compressed.img")});
+  ASSERT_TRUE(s.Analyse('C'));
+  const fs::path out = FreshFolder("compressed");
+  int checked = 0;
+  for (const auto& m : manifest) {
+    if (m.Directory || m.Resident) continue;
+    SCOPED_TRACE(m.Path);
+    const auto r = RecoverBySearch(s, m.Record, out);
+    ASSERT_TRUE(r);
+    EXPECT_NE(r->question.find("es del 100%"), std::string::npos) << r->question;
+    EXPECT_EQ(fs::file_size(r->path), m.Size);
+    EXPECT_EQ(Sha256OfFile(r->path), m.Sha256);
+    ++checked;
+  }
+  EXPECT_EQ(checked, 4);
+  fs::remove_all(out);
+}
+
+}  // namespace
+}  // namespace vant
