@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes as a FILE record (fixups, then decoding as a
-// base or an extension record), as mapping pairs and as an attribute list.
+// base or an extension record), as mapping pairs, as an attribute list and
+// as LZNT1 data.
 // No decoder may read outside what it is given.
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "ntfs/fixups.h"
 #include "ntfs/mapping_pairs.h"
 #include "ntfs/record_decoder.h"
+#include "recovery/lznt1.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static vant::Catalogue catalogue;
@@ -38,5 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<vant::ntfs::Extent> extents;
   vant::ntfs::DecodeMappingPairs(pairs, 0, extents);
   vant::ntfs::ParseAttributeList(pairs);
+  std::vector<std::uint8_t> unit(16 * vant::Lznt1ChunkBytes, 0);
+  vant::DecompressLznt1(data, size, unit.data(), unit.size());
   return 0;
 }
