@@ -4,9 +4,11 @@
 
 #include <filesystem>
 
+#include <fstream>
 #include <sstream>
 
 #include "cli/session.h"
+#include "ntfs/layout.h"
 #include "recovery/integrity.h"
 #include "recovery/extraction.h"
 #include "recovery/run_list.h"
@@ -326,6 +328,50 @@ TEST(VolumeRecovery, CompressedFilesComeBackDecompressed) {
   }
   EXPECT_EQ(checked, 4);
   fs::remove_all(out);
+}
+
+}  // namespace
+}  // namespace vant
+
+namespace vant {
+namespace {
+
+TEST(VolumeRecovery, EncryptedDataIsWrittenAsStoredAndTheUserTold) {
+  // A copy of a fixture whose deleted file's $DATA is marked encrypted.
+  const auto manifest = LoadManifest(FixturePath("c4k.tsv"));
+  const ManifestRow* m = FindByPath(manifest, "plain/borrado.bin");
+  ASSERT_NE(m, nullptr);
+  const fs::path work = FreshFolder("efs");
+  const fs::path copy = work / "efs.img";
+  fs::copy_file(FixturePath("c4k.img"), copy);
+  std::uint64_t recordOffset = 0;
+  {
+    cli::Session probe({copy.string()});
+    ASSERT_TRUE(probe.Analyse('C'));
+    recordOffset = probe.Form->Entries().At(m->Record).RecordOffset;
+  }
+  {
+    std::fstream image(copy, std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<std::uint8_t> record(1024);
+    image.seekg(static_cast<std::streamoff>(recordOffset));
+    image.read(reinterpret_cast<char*>(record.data()), record.size());
+    std::size_t at = ntfs::GetU16(&record[ntfs::rec::FirstAttribute]);
+    while (at + 16 < record.size() && ntfs::GetU32(&record[at]) != ntfs::attr::Data) at += ntfs::GetU32(&record[at + 4]);
+    ASSERT_LT(at + 16, record.size());
+    ASSERT_NE((at + ntfs::attr::AttributeFlags) % 512, 510u);  // not an update-sequence slot
+    ntfs::PutU16(&record[at + ntfs::attr::AttributeFlags], ntfs::attr::FlagEncrypted);
+    image.seekp(static_cast<std::streamoff>(recordOffset));
+    image.write(reinterpret_cast<const char*>(record.data()), record.size());
+  }
+  cli::Session s({copy.string()});
+  ASSERT_TRUE(s.Analyse('C'));
+  const auto r = RecoverBySearch(s, m->Record, work);
+  ASSERT_TRUE(r);
+  ASSERT_GE(s.Toolkit.Notices.size(), 2u);
+  EXPECT_EQ(s.Toolkit.Notices[s.Toolkit.Notices.size() - 2].Text,
+            "El archivo borrado.bin está cifrado por NTFS: se ha guardado tal como está en el disco, sin descifrar."_l1);
+  EXPECT_EQ(Sha256OfFile(r->path), m->Sha256);  // the stored bytes, untouched
+  fs::remove_all(work);
 }
 
 }  // namespace
