@@ -20,9 +20,9 @@ struct QuietObserver : vant::ScanObserver {
 
 int ScanOnce(const std::string& image, bool report) {
   vant::headless::System system;
-  vant::headless::DriveSpec spec;
-  spec.Image = image;
-  system.MapDrive('C', spec);
+  vant::headless::DriveMapping mapping;
+  mapping.Image = image;
+  system.MapDrive('C', mapping);
   vant::VolumeContext context;
   context.DriveLetter = 'C';
   if (!vant::OpenVolume(context, system, 2) || !vant::OpenMft(context, system)) return 2;

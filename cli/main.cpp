@@ -143,18 +143,18 @@ class CliScanObserver : public ScanObserver {
 int CommandScan(const Args& args) {
   if (args.Positional.size() != 1) return std::cerr << kUsage, 2;
   headless::System system;
-  headless::DriveSpec spec;
-  spec.Image = args.Positional[0];
-  spec.Partition = Partition(args);
-  system.MapDrive('C', spec);
+  headless::DriveMapping mapping;
+  mapping.Image = args.Positional[0];
+  mapping.Partition = Partition(args);
+  system.MapDrive('C', mapping);
   VolumeContext context;
   context.DriveLetter = 'C';
   if (!OpenVolume(context, system, 2)) {
-    std::cerr << "vant: " << spec.Image << ": " << Utf8(system.ErrorText(context.LastError)) << "\n";
+    std::cerr << "vant: " << mapping.Image << ": " << Utf8(system.ErrorText(context.LastError)) << "\n";
     return 1;
   }
   if (!OpenMft(context, system)) {
-    std::cerr << "vant: " << spec.Image << ": not an NTFS volume\n";
+    std::cerr << "vant: " << mapping.Image << ": not an NTFS volume\n";
     return 1;
   }
   Catalogue catalogue;

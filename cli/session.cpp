@@ -5,10 +5,10 @@ namespace vant::cli {
 Session::Session(const std::vector<std::string>& images, int partition) {
   char letter = 'C';
   for (const std::string& image : images) {
-    headless::DriveSpec spec;
-    spec.Image = image;
-    spec.Partition = partition;
-    System.MapDrive(letter++, spec);
+    headless::DriveMapping mapping;
+    mapping.Image = image;
+    mapping.Partition = partition;
+    System.MapDrive(letter++, mapping);
   }
   Form = std::make_unique<TVANT1>(Toolkit, System);
 }

@@ -43,7 +43,7 @@ enum : std::uint32_t {
   ClDefault = 0xFFFFFFFF,       // inherit from the parent
 };
 
-struct FontSpec {
+struct FontLayout {
   std::string_view Face = "MS Sans Serif";
   int Points = 8;
   bool Bold = false;
@@ -56,7 +56,7 @@ struct Rect {
 
 enum class Align : std::uint8_t { Left, Centre, Right };
 
-struct ColumnSpec {
+struct ColumnLayout {
   std::string_view Caption;
   int Width;
   Align Alignment = Align::Left;
@@ -64,13 +64,13 @@ struct ColumnSpec {
 
 enum Bevel : std::uint8_t { BevelNone = 0, BevelRaisedInner = 1, BevelLoweredOuter = 2 };
 
-struct ComponentSpec {
+struct ComponentLayout {
   std::string_view Name;
   ComponentKind Kind;
   std::string_view Parent;  // empty for the form
   Rect Bounds;
   std::string_view Caption;  // caption, text, dialog title or filter string
-  FontSpec Font;
+  FontLayout Font;
   std::uint32_t Colour = ClDefault;  // background
   std::string_view Hint;
   bool Visible = true;
@@ -81,7 +81,7 @@ struct ComponentSpec {
   bool WordWrap = false;
   bool Transparent = false;
   std::uint8_t Bevels = BevelNone;
-  std::span<const ColumnSpec> Columns;  // list views
+  std::span<const ColumnLayout> Columns;  // list views
   std::string_view Images;              // image list used by a tree or list view
   int Indent = 0;                       // tree views
   int ImageCount = 0;                   // image lists
@@ -90,6 +90,6 @@ struct ComponentSpec {
   std::string_view ImageSource;         // the image list `ImageIndex` refers to
 };
 
-using FormLayout = std::span<const ComponentSpec>;
+using FormLayout = std::span<const ComponentLayout>;
 
 }  // namespace vant

@@ -8,30 +8,30 @@
 namespace vant {
 namespace {
 
-constexpr FontSpec Navy(int points, bool bold = false, std::string_view face = "MS Sans Serif") {
-  return FontSpec{face, points, bold, ClNavy};
+constexpr FontLayout Navy(int points, bool bold = false, std::string_view face = "MS Sans Serif") {
+  return FontLayout{face, points, bold, ClNavy};
 }
-constexpr FontSpec Black(int points, bool bold = false, std::string_view face = "MS Sans Serif") {
-  return FontSpec{face, points, bold, ClBlack};
+constexpr FontLayout Black(int points, bool bold = false, std::string_view face = "MS Sans Serif") {
+  return FontLayout{face, points, bold, ClBlack};
 }
 
 constexpr std::array kFolderColumns{
-    ColumnSpec{"Estado", 45},
-    ColumnSpec{"Nombre", 165},
-    ColumnSpec{"Tamaño"_l1, 90, Align::Right},
-    ColumnSpec{"Creado", 125},
-    ColumnSpec{"Modificado", 125},
-    ColumnSpec{"Último acceso"_l1, 125},
+    ColumnLayout{"Estado", 45},
+    ColumnLayout{"Nombre", 165},
+    ColumnLayout{"Tamaño"_l1, 90, Align::Right},
+    ColumnLayout{"Creado", 125},
+    ColumnLayout{"Modificado", 125},
+    ColumnLayout{"Último acceso"_l1, 125},
 };
 
 constexpr std::array kSearchColumns{
-    ColumnSpec{"Estado", 45},
-    ColumnSpec{"Nombre", 165},
-    ColumnSpec{"En la carpeta", 200},
-    ColumnSpec{"Tamaño"_l1, 90, Align::Right},
-    ColumnSpec{"Creado", 125},
-    ColumnSpec{"Modificado", 125},
-    ColumnSpec{"Último acceso"_l1, 125},
+    ColumnLayout{"Estado", 45},
+    ColumnLayout{"Nombre", 165},
+    ColumnLayout{"En la carpeta", 200},
+    ColumnLayout{"Tamaño"_l1, 90, Align::Right},
+    ColumnLayout{"Creado", 125},
+    ColumnLayout{"Modificado", 125},
+    ColumnLayout{"Último acceso"_l1, 125},
 };
 
 constexpr std::string_view kTypeFilter =
@@ -43,7 +43,7 @@ constexpr std::string_view kRecoverHint = "Pulse para recuperar el archivo selec
 using K = ComponentKind;
 
 // Parents come before their children: a toolkit builds in this order.
-const ComponentSpec kLayout[] = {
+const ComponentLayout kLayout[] = {
     {.Name = "TVANT1", .Kind = K::Form, .Bounds = {0, 0, 779, 499}, .Caption = "VANT NTFS v 1.0",
      .Font = Black(8), .Colour = ClBtnFace},
     {.Name = "ImageList2", .Kind = K::ImageList, .Parent = "TVANT1", .ImageCount = tree_image::Count},
@@ -56,7 +56,7 @@ const ComponentSpec kLayout[] = {
     {.Name = "Panel3", .Kind = K::Panel, .Parent = "TabSheet1", .Bounds = {5, 2, 728, 351}, .StretchWidth = true,
      .Bevels = BevelRaisedInner | BevelLoweredOuter},
     {.Name = "Label7", .Kind = K::Label, .Parent = "Panel3", .Bounds = {15, 8, 178, 16}, .Caption = "Carpetas",
-     .Font = FontSpec{"MS Sans Serif", 8, false, ClWhite}, .Colour = ClDesktop, .Centred = true},
+     .Font = FontLayout{"MS Sans Serif", 8, false, ClWhite}, .Colour = ClDesktop, .Centred = true},
     {.Name = "TreeView1", .Kind = K::TreeView, .Parent = "Panel3", .Bounds = {14, 25, 179, 311}, .Font = Navy(10),
      .Images = "ImageList2", .Indent = 19},
     {.Name = "ListView1", .Kind = K::ListView, .Parent = "Panel3", .Bounds = {201, 34, 521, 301}, .Font = Navy(8),
@@ -122,7 +122,7 @@ const ComponentSpec kLayout[] = {
     {.Name = "Panel2", .Kind = K::Panel, .Parent = "TabSheet2", .Bounds = {5, 101, 729, 251}, .StretchWidth = true,
      .Bevels = BevelRaisedInner | BevelLoweredOuter},
     {.Name = "Label6", .Kind = K::Label, .Parent = "Panel2", .Bounds = {8, 6, 714, 16},
-     .Caption = "Resultado de la Búsqueda"_l1, .Font = FontSpec{"MS Sans Serif", 8, false, ClWhite},
+     .Caption = "Resultado de la Búsqueda"_l1, .Font = FontLayout{"MS Sans Serif", 8, false, ClWhite},
      .Colour = ClDesktop, .Centred = true},
     {.Name = "ListView2", .Kind = K::ListView, .Parent = "Panel2", .Bounds = {6, 27, 716, 217}, .Font = Navy(8),
      .Columns = kSearchColumns, .Images = "ImageList3"},

@@ -104,12 +104,12 @@ char DriveOf(std::string_view rootPath) {
 
 System::System() : openDevices_(std::make_shared<int>(0)) {}
 
-void System::MapDrive(char letter, DriveSpec spec) { drives_[static_cast<char>(letter & ~0x20)] = std::move(spec); }
+void System::MapDrive(char letter, DriveMapping mapping) { drives_[static_cast<char>(letter & ~0x20)] = std::move(mapping); }
 void System::UnmapDrive(char letter) { drives_.erase(static_cast<char>(letter & ~0x20)); }
 
 std::uint32_t System::LogicalDrives() {
   std::uint32_t mask = 0;
-  for (const auto& [letter, spec] : drives_) mask |= 1u << (letter - 'A');
+  for (const auto& [letter, mapping] : drives_) mask |= 1u << (letter - 'A');
   return mask;
 }
 

@@ -13,7 +13,7 @@
 
 namespace vant::headless {
 
-struct DriveSpec {
+struct DriveMapping {
   DriveType Type = DriveType::Fixed;
   std::string Image;                      // a disk image or block device; empty: no volume
   int Partition = -1;                     // -1: the first NTFS partition (or the bare volume)
@@ -25,7 +25,7 @@ struct DriveSpec {
 class System : public SystemServices {
  public:
   System();
-  void MapDrive(char letter, DriveSpec spec);
+  void MapDrive(char letter, DriveMapping mapping);
   void UnmapDrive(char letter);
   std::optional<std::string> Documents;  // none: the platform cannot say
   // Where relative recovery paths and drive paths ("X:\...") land on the host;
@@ -54,7 +54,7 @@ class System : public SystemServices {
   std::string HostPath(const std::string& path) const;
 
  private:
-  std::map<char, DriveSpec> drives_;
+  std::map<char, DriveMapping> drives_;
   std::shared_ptr<int> openDevices_;
   std::unique_ptr<VolumeDevice> Counted(std::unique_ptr<VolumeDevice> device);
 };

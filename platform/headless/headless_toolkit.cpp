@@ -12,7 +12,7 @@ namespace {
 template <class Interface>
 class Widget : public Interface {
  public:
-  explicit Widget(const ComponentSpec& spec) : name_(spec.Name), visible_(spec.Visible), enabled_(spec.Enabled) {}
+  explicit Widget(const ComponentLayout& desc) : name_(desc.Name), visible_(desc.Visible), enabled_(desc.Enabled) {}
   std::string_view Name() const override { return name_; }
   void SetVisible(bool visible) override { visible_ = visible; }
   bool Visible() const override { return visible_; }
@@ -26,7 +26,7 @@ class Widget : public Interface {
 
 class Label : public Widget<TextControl> {
  public:
-  explicit Label(const ComponentSpec& spec) : Widget(spec), text_(spec.Caption) {}
+  explicit Label(const ComponentLayout& desc) : Widget(desc), text_(desc.Caption) {}
   void SetText(std::string_view text) override { text_ = text; }
   std::string Text() const override { return text_; }
 
@@ -47,7 +47,7 @@ Node* Of(TreeNode n) { return reinterpret_cast<Node*>(n); }
 
 class Tree : public Widget<TreeView> {
  public:
-  Tree(const ComponentSpec& spec, Toolkit::Compare compare) : Widget(spec), compare_(std::move(compare)) {}
+  Tree(const ComponentLayout& desc, Toolkit::Compare compare) : Widget(desc), compare_(std::move(compare)) {}
   ~Tree() override {
     // Destroying the tree deletes every node, each with its notification.
     DeleteChildren(nullptr);
@@ -197,7 +197,7 @@ class Bar : public Widget<ProgressBar> {
 
 class Picture : public Widget<ImageBox> {
  public:
-  explicit Picture(const ComponentSpec& spec) : Widget(spec), index_(spec.ImageIndex) {}
+  explicit Picture(const ComponentLayout& desc) : Widget(desc), index_(desc.ImageIndex) {}
   void ShowImage(int index) override { index_ = index; }
   int ImageIndex() const override { return index_; }
   void Redraw() override {}
@@ -208,7 +208,7 @@ class Picture : public Widget<ImageBox> {
 
 class Check : public Widget<CheckBox> {
  public:
-  explicit Check(const ComponentSpec& spec) : Widget(spec), checked_(spec.Checked) {}
+  explicit Check(const ComponentLayout& desc) : Widget(desc), checked_(desc.Checked) {}
   void SetChecked(bool checked) override { checked_ = checked; }
   bool Checked() const override { return checked_; }
 
@@ -223,7 +223,7 @@ class Push : public Widget<Button> {
 
 class Edit : public Widget<EditBox> {
  public:
-  explicit Edit(const ComponentSpec& spec) : Widget(spec), text_(spec.Caption) {}
+  explicit Edit(const ComponentLayout& desc) : Widget(desc), text_(desc.Caption) {}
   void SetText(std::string_view text) override { text_ = text; }
   std::string Text() const override { return text_; }
 
@@ -233,11 +233,11 @@ class Edit : public Widget<EditBox> {
 
 class Filter : public Widget<FilterBox> {
  public:
-  explicit Filter(const ComponentSpec& spec) : Widget(spec) {
+  explicit Filter(const ComponentLayout& desc) : Widget(desc) {
     // "description|mask|description|mask..."
     std::vector<std::string> parts;
     std::string part;
-    for (char c : spec.Caption) {
+    for (char c : desc.Caption) {
       if (c == '|') {
         parts.push_back(part);
         part.clear();
@@ -297,20 +297,20 @@ Toolkit::Toolkit(Compare compare) : compare_(std::move(compare)) {
 
 std::unique_ptr<FormWindow> Toolkit::BuildForm(FormLayout layout) {
   auto form = std::make_unique<Form>();
-  for (const ComponentSpec& spec : layout) {
+  for (const ComponentLayout& desc : layout) {
     std::unique_ptr<Control> control;
-    switch (spec.Kind) {
-      case ComponentKind::TreeView: control = std::make_unique<Tree>(spec, compare_); break;
-      case ComponentKind::ListView: control = std::make_unique<List>(spec); break;
-      case ComponentKind::ProgressBar: control = std::make_unique<Bar>(spec); break;
-      case ComponentKind::Image: control = std::make_unique<Picture>(spec); break;
-      case ComponentKind::CheckBox: control = std::make_unique<Check>(spec); break;
-      case ComponentKind::BitBtn: control = std::make_unique<Push>(spec); break;
-      case ComponentKind::Edit: control = std::make_unique<Edit>(spec); break;
-      case ComponentKind::FilterComboBox: control = std::make_unique<Filter>(spec); break;
+    switch (desc.Kind) {
+      case ComponentKind::TreeView: control = std::make_unique<Tree>(desc, compare_); break;
+      case ComponentKind::ListView: control = std::make_unique<List>(desc); break;
+      case ComponentKind::ProgressBar: control = std::make_unique<Bar>(desc); break;
+      case ComponentKind::Image: control = std::make_unique<Picture>(desc); break;
+      case ComponentKind::CheckBox: control = std::make_unique<Check>(desc); break;
+      case ComponentKind::BitBtn: control = std::make_unique<Push>(desc); break;
+      case ComponentKind::Edit: control = std::make_unique<Edit>(desc); break;
+      case ComponentKind::FilterComboBox: control = std::make_unique<Filter>(desc); break;
       case ComponentKind::ImageList:
-      case ComponentKind::SaveDialog: control = std::make_unique<Plain>(spec); break;
-      default: control = std::make_unique<Label>(spec); break;
+      case ComponentKind::SaveDialog: control = std::make_unique<Plain>(desc); break;
+      default: control = std::make_unique<Label>(desc); break;
     }
     form->Add(std::move(control));
   }

@@ -67,7 +67,7 @@ Core* CoreOf(HWND hwnd) { return hwnd ? static_cast<Core*>(GetPropA(hwnd, kCoreP
 template <class Interface>
 class Widget : public Interface, public Core {
  public:
-  explicit Widget(const ComponentSpec& spec) : name_(spec.Name), visible_(spec.Visible), enabled_(spec.Enabled) {}
+  explicit Widget(const ComponentLayout& desc) : name_(desc.Name), visible_(desc.Visible), enabled_(desc.Enabled) {}
   std::string_view Name() const override { return name_; }
   void SetVisible(bool visible) override {
     visible_ = visible;
@@ -103,7 +103,7 @@ enum class Frame { None, Panel, Group };
 // painting their frame and caption and passing their children's events on.
 class Container : public Widget<TextControl> {
  public:
-  Container(const ComponentSpec& spec, Frame frame) : Widget(spec), frame_(frame), bevels_(spec.Bevels) {}
+  Container(const ComponentLayout& desc, Frame frame) : Widget(desc), frame_(frame), bevels_(desc.Bevels) {}
   void SetText(std::string_view text) override {
     caption_ = text;
     if (frame_ == Frame::None) SetWindowTextA(hwnd_, caption_.c_str());
@@ -147,7 +147,7 @@ class Container : public Widget<TextControl> {
 
 class Label : public Widget<TextControl> {
  public:
-  explicit Label(const ComponentSpec& spec) : Widget(spec), autoSize_(spec.Bounds.Width == 0) {}
+  explicit Label(const ComponentLayout& desc) : Widget(desc), autoSize_(desc.Bounds.Width == 0) {}
   void SetText(std::string_view text) override {
     caption_ = text;
     SetWindowTextA(hwnd_, caption_.c_str());
@@ -183,7 +183,7 @@ class HelpPage : public Widget<TextControl> {
 
 class Picture : public Widget<ImageBox> {
  public:
-  Picture(const ComponentSpec& spec, HIMAGELIST images) : Widget(spec), images_(images), index_(spec.ImageIndex) {}
+  Picture(const ComponentLayout& desc, HIMAGELIST images) : Widget(desc), images_(images), index_(desc.ImageIndex) {}
   void ShowImage(int index) override {
     index_ = index;
     InvalidateRect(hwnd_, nullptr, TRUE);
@@ -203,7 +203,7 @@ class Picture : public Widget<ImageBox> {
 
 class Tree : public Widget<TreeView> {
  public:
-  Tree(const ComponentSpec& spec, Toolkit::Compare compare) : Widget(spec), compare_(std::move(compare)) {}
+  Tree(const ComponentLayout& desc, Toolkit::Compare compare) : Widget(desc), compare_(std::move(compare)) {}
 
   TreeNode AddChild(TreeNode parent, std::string_view text, void* data, int image, int selectedImage) override {
     auto* item = new Item{std::string(text), data, 0};
@@ -479,7 +479,7 @@ class Check : public Widget<CheckBox> {
 // A push button drawn with its picture beside its caption.
 class BitButton : public Widget<Button> {
  public:
-  BitButton(const ComponentSpec& spec, HIMAGELIST images) : Widget(spec), images_(images), glyph_(spec.ImageIndex) {}
+  BitButton(const ComponentLayout& desc, HIMAGELIST images) : Widget(desc), images_(images), glyph_(desc.ImageIndex) {}
   ~BitButton() override {
     if (fitted_) DeleteObject(fitted_);
   }
@@ -575,10 +575,10 @@ class Edit : public Widget<EditBox> {
 
 class Filter : public Widget<FilterBox> {
  public:
-  explicit Filter(const ComponentSpec& spec) : Widget(spec) {
+  explicit Filter(const ComponentLayout& desc) : Widget(desc) {
     // "description|mask|description|mask..."
     std::vector<std::string> parts(1);
-    for (char c : spec.Caption) {
+    for (char c : desc.Caption) {
       if (c == '|') parts.emplace_back();
       else parts.back() += c;
     }
@@ -641,7 +641,7 @@ class Pages : public Widget<TextControl> {
 // Components without a window (image lists, the save dialog's settings).
 class Plain : public Widget<Control> {
  public:
-  explicit Plain(const ComponentSpec& spec, HIMAGELIST images = nullptr) : Widget(spec), images_(images) {}
+  explicit Plain(const ComponentLayout& desc, HIMAGELIST images = nullptr) : Widget(desc), images_(images) {}
   ~Plain() override {
     if (images_) ImageList_Destroy(images_);
   }
@@ -681,20 +681,20 @@ class FormImpl : public FormWindow {
   bool Busy() const { return toolkit_.Hourglass(); }
 
   void Build(FormLayout layout) {
-    for (const ComponentSpec& spec : layout) Add(spec);
+    for (const ComponentLayout& desc : layout) Add(desc);
   }
 
  private:
-  HFONT Font(const FontSpec& spec) {
-    std::string key = std::string(spec.Face) + "/" + std::to_string(spec.Points) + (spec.Bold ? "b" : "");
+  HFONT Font(const FontLayout& desc) {
+    std::string key = std::string(desc.Face) + "/" + std::to_string(desc.Points) + (desc.Bold ? "b" : "");
     auto it = std::find_if(fonts_.begin(), fonts_.end(), [&](auto& f) { return f.first == key; });
     if (it != fonts_.end()) return it->second;
     HDC screen = GetDC(nullptr);
-    const int height = -MulDiv(spec.Points, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    const int height = -MulDiv(desc.Points, GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
-    HFONT font = CreateFontA(height, 0, 0, 0, spec.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+    HFONT font = CreateFontA(height, 0, 0, 0, desc.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                             std::string(spec.Face).c_str());
+                             std::string(desc.Face).c_str());
     fonts_.emplace_back(key, font);
     return font;
   }
@@ -704,9 +704,9 @@ class FormImpl : public FormWindow {
     return plain ? plain->Images() : nullptr;
   }
 
-  void Add(const ComponentSpec& spec) {
+  void Add(const ComponentLayout& desc) {
     using K = ComponentKind;
-    Core* parent = spec.Parent.empty() ? nullptr : CoreNamed(spec.Parent);
+    Core* parent = desc.Parent.empty() ? nullptr : CoreNamed(desc.Parent);
     std::unique_ptr<Control> control;
     Core* core = nullptr;
     auto make = [&](auto widget) {
@@ -714,40 +714,40 @@ class FormImpl : public FormWindow {
       control = std::move(widget);
       return core;
     };
-    const std::string caption(spec.Caption);
-    switch (spec.Kind) {
+    const std::string caption(desc.Caption);
+    switch (desc.Kind) {
       case K::Form: {
-        auto form = std::make_unique<Container>(spec, Frame::None);
-        Configure(*form, spec, nullptr);
+        auto form = std::make_unique<Container>(desc, Frame::None);
+        Configure(*form, desc, nullptr);
         const DWORD style = parent_ ? WS_CHILD | WS_CLIPCHILDREN : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-        RECT r{0, 0, spec.Bounds.Width, spec.Bounds.Height};
+        RECT r{0, 0, desc.Bounds.Width, desc.Bounds.Height};
         AdjustWindowRectEx(&r, style, FALSE, 0);
         form->hwnd_ = CreateWindowExA(0, kContainerClass, caption.c_str(), style, parent_ ? 0 : CW_USEDEFAULT,
                                       parent_ ? 0 : CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, parent_,
                                       nullptr, GetModuleHandleA(nullptr), nullptr);
         if (!form->hwnd_) throw std::runtime_error("the form's window cannot be made");
-        Attach(*form, spec);
+        Attach(*form, desc);
         top_ = form->hwnd_;
         make(std::move(form));
         break;
       }
       case K::ImageList:
-        control = std::make_unique<Plain>(spec, MakeImageList(icons::ForImageList(spec.Name)));
+        control = std::make_unique<Plain>(desc, MakeImageList(icons::ForImageList(desc.Name)));
         break;
-      case K::SaveDialog: control = std::make_unique<Plain>(spec); break;
+      case K::SaveDialog: control = std::make_unique<Plain>(desc); break;
       case K::PageControl: {
-        auto pages = std::make_unique<Pages>(spec);
-        Window(*pages, spec, parent, WC_TABCONTROLA, "", WS_CLIPCHILDREN | WS_TABSTOP);
+        auto pages = std::make_unique<Pages>(desc);
+        Window(*pages, desc, parent, WC_TABCONTROLA, "", WS_CLIPCHILDREN | WS_TABSTOP);
         make(std::move(pages));
         break;
       }
       case K::TabSheet: {
-        auto page = std::make_unique<Container>(spec, Frame::None);
+        auto page = std::make_unique<Container>(desc, Frame::None);
         auto* pages = dynamic_cast<Pages*>(parent);
-        if (!pages) throw std::logic_error("a tab sheet outside a page control: " + std::string(spec.Name));
+        if (!pages) throw std::logic_error("a tab sheet outside a page control: " + std::string(desc.Name));
         pages->AddPage(page.get(), caption);
         const RECT r = pages->PageRect();
-        ComponentSpec placed = spec;
+        ComponentLayout placed = desc;
         placed.Bounds = {r.left, r.top, r.right - r.left, r.bottom - r.top};
         placed.Visible = pages->PageCount() == 1;
         Window(*page, placed, parent, kContainerClass, "", WS_CLIPCHILDREN);
@@ -757,54 +757,54 @@ class FormImpl : public FormWindow {
       }
       case K::Panel:
       case K::GroupBox: {
-        auto box = std::make_unique<Container>(spec, spec.Kind == K::Panel ? Frame::Panel : Frame::Group);
-        Window(*box, spec, parent, kContainerClass, "", WS_CLIPCHILDREN);
+        auto box = std::make_unique<Container>(desc, desc.Kind == K::Panel ? Frame::Panel : Frame::Group);
+        Window(*box, desc, parent, kContainerClass, "", WS_CLIPCHILDREN);
         box->caption_ = caption;
         make(std::move(box));
         break;
       }
       case K::Label:
       case K::StaticText: {
-        auto label = std::make_unique<Label>(spec);
-        DWORD style = SS_NOPREFIX | (spec.Centred ? SS_CENTER : SS_LEFT);
-        if (!spec.WordWrap && !spec.Centred && spec.Kind == K::Label) style = SS_NOPREFIX | SS_LEFTNOWORDWRAP;
-        Window(*label, spec, parent, "STATIC", caption, style);
+        auto label = std::make_unique<Label>(desc);
+        DWORD style = SS_NOPREFIX | (desc.Centred ? SS_CENTER : SS_LEFT);
+        if (!desc.WordWrap && !desc.Centred && desc.Kind == K::Label) style = SS_NOPREFIX | SS_LEFTNOWORDWRAP;
+        Window(*label, desc, parent, "STATIC", caption, style);
         label->caption_ = caption;
         if (label->AutoSize()) label->FitText();
         make(std::move(label));
         break;
       }
       case K::HelpText: {
-        auto page = std::make_unique<HelpPage>(spec);
-        Window(*page, spec, parent, "EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL,
+        auto page = std::make_unique<HelpPage>(desc);
+        Window(*page, desc, parent, "EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL,
                WS_EX_CLIENTEDGE);
-        page->SetText(spec.Caption);
+        page->SetText(desc.Caption);
         make(std::move(page));
         break;
       }
       case K::TreeView: {
-        auto tree = std::make_unique<Tree>(spec, compare_);
-        Window(*tree, spec, parent, WC_TREEVIEWA, "",
+        auto tree = std::make_unique<Tree>(desc, compare_);
+        Window(*tree, desc, parent, WC_TREEVIEWA, "",
                TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_TABSTOP, WS_EX_CLIENTEDGE);
-        if (HIMAGELIST images = ImagesNamed(spec.Images)) TreeView_SetImageList(tree->hwnd_, images, TVSIL_NORMAL);
-        if (spec.Indent > 0) TreeView_SetIndent(tree->hwnd_, spec.Indent);
-        TreeView_SetTextColor(tree->hwnd_, Resolve(spec.Font.Colour));
+        if (HIMAGELIST images = ImagesNamed(desc.Images)) TreeView_SetImageList(tree->hwnd_, images, TVSIL_NORMAL);
+        if (desc.Indent > 0) TreeView_SetIndent(tree->hwnd_, desc.Indent);
+        TreeView_SetTextColor(tree->hwnd_, Resolve(desc.Font.Colour));
         make(std::move(tree));
         break;
       }
       case K::ListView: {
-        auto list = std::make_unique<List>(spec);
-        Window(*list, spec, parent, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | WS_TABSTOP,
+        auto list = std::make_unique<List>(desc);
+        Window(*list, desc, parent, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | WS_TABSTOP,
                WS_EX_CLIENTEDGE);
         ListView_SetExtendedListViewStyle(list->hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES);
-        if (HIMAGELIST images = ImagesNamed(spec.Images)) {
+        if (HIMAGELIST images = ImagesNamed(desc.Images)) {
           ListView_SetImageList(list->hwnd_, images, LVSIL_SMALL);
           // The check boxes are drawn with the same pictures: state 1 is
           // picture 0 (unchecked sheet), state 2 picture 1 (sheet with a tick).
           ListView_SetImageList(list->hwnd_, images, LVSIL_STATE);
         }
         int index = 0;
-        for (const ColumnSpec& c : spec.Columns) {
+        for (const ColumnLayout& c : desc.Columns) {
           std::string text(c.Caption);
           LVCOLUMNA column{};
           column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
@@ -814,48 +814,48 @@ class FormImpl : public FormWindow {
           column.iSubItem = index;
           SendMessageA(list->hwnd_, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&column));
         }
-        ListView_SetTextColor(list->hwnd_, Resolve(spec.Font.Colour));
+        ListView_SetTextColor(list->hwnd_, Resolve(desc.Font.Colour));
         make(std::move(list));
         break;
       }
       case K::ProgressBar: {
-        auto bar = std::make_unique<Bar>(spec);
-        Window(*bar, spec, parent, PROGRESS_CLASSA, "", 0);
+        auto bar = std::make_unique<Bar>(desc);
+        Window(*bar, desc, parent, PROGRESS_CLASSA, "", 0);
         SendMessageA(bar->hwnd_, PBM_SETRANGE32, 0, 100);
         make(std::move(bar));
         break;
       }
       case K::Image: {
-        auto picture = std::make_unique<Picture>(spec, ImagesNamed(spec.ImageSource));
-        Window(*picture, spec, parent, kPictureClass, "", 0);
+        auto picture = std::make_unique<Picture>(desc, ImagesNamed(desc.ImageSource));
+        Window(*picture, desc, parent, kPictureClass, "", 0);
         make(std::move(picture));
         break;
       }
       case K::CheckBox: {
-        auto box = std::make_unique<Check>(spec);
-        Window(*box, spec, parent, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP);
-        box->SetChecked(spec.Checked);
+        auto box = std::make_unique<Check>(desc);
+        Window(*box, desc, parent, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP);
+        box->SetChecked(desc.Checked);
         if (!caption.empty()) FitCaption(*box, caption, 20);
         make(std::move(box));
         break;
       }
       case K::BitBtn: {
-        auto button = std::make_unique<BitButton>(spec, ImagesNamed(spec.ImageSource));
-        Window(*button, spec, parent, "BUTTON", caption, BS_OWNERDRAW | WS_TABSTOP);
+        auto button = std::make_unique<BitButton>(desc, ImagesNamed(desc.ImageSource));
+        Window(*button, desc, parent, "BUTTON", caption, BS_OWNERDRAW | WS_TABSTOP);
         button->caption_ = caption;
         make(std::move(button));
         break;
       }
       case K::Edit: {
-        auto edit = std::make_unique<Edit>(spec);
-        Window(*edit, spec, parent, "EDIT", caption, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+        auto edit = std::make_unique<Edit>(desc);
+        Window(*edit, desc, parent, "EDIT", caption, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
         edit->Listen();
         make(std::move(edit));
         break;
       }
       case K::FilterComboBox: {
-        auto filter = std::make_unique<Filter>(spec);
-        ComponentSpec placed = spec;
+        auto filter = std::make_unique<Filter>(desc);
+        ComponentLayout placed = desc;
         placed.Bounds.Height = 200;  // a drop-down list's height includes its list
         Window(*filter, placed, parent, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
         filter->Fill();
@@ -881,33 +881,33 @@ class FormImpl : public FormWindow {
     if (size.cx + extra > r.right - r.left)
       SetWindowPos(core.hwnd_, nullptr, 0, 0, size.cx + extra, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  void Configure(Core& core, const ComponentSpec& spec, Core* parent) {
+  void Configure(Core& core, const ComponentLayout& desc, Core* parent) {
     core.form_ = this;
-    core.font_ = Font(spec.Font);
-    core.textColour_ = Resolve(spec.Font.Colour);
-    if (spec.Colour != ClDefault) core.background_ = Resolve(spec.Colour);
+    core.font_ = Font(desc.Font);
+    core.textColour_ = Resolve(desc.Font.Colour);
+    if (desc.Colour != ClDefault) core.background_ = Resolve(desc.Colour);
     else core.background_ = parent ? parent->Background() : GetSysColor(COLOR_BTNFACE);
-    if (spec.Kind == ComponentKind::Edit) core.background_ = GetSysColor(COLOR_WINDOW);
+    if (desc.Kind == ComponentKind::Edit) core.background_ = GetSysColor(COLOR_WINDOW);
     core.brush_ = CreateSolidBrush(core.background_);
   }
-  void Attach(Core& core, const ComponentSpec& spec) {
+  void Attach(Core& core, const ComponentLayout& desc) {
     SetPropA(core.hwnd_, kCoreProperty, &core);
     SendMessageA(core.hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(core.font_), FALSE);
     // Later components lie over earlier ones, as the layout draws them.
     SetWindowPos(core.hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
-  void Window(Core& core, const ComponentSpec& spec, Core* parent, const char* windowClass, const std::string& text,
+  void Window(Core& core, const ComponentLayout& desc, Core* parent, const char* windowClass, const std::string& text,
               DWORD style, DWORD exStyle = 0) {
-    if (!parent) throw std::logic_error("a component without a parent window: " + std::string(spec.Name));
-    Configure(core, spec, parent);
+    if (!parent) throw std::logic_error("a component without a parent window: " + std::string(desc.Name));
+    Configure(core, desc, parent);
     style |= WS_CHILD | WS_CLIPSIBLINGS;
-    if (spec.Visible) style |= WS_VISIBLE;
-    if (!spec.Enabled) style |= WS_DISABLED;
-    const Rect& b = spec.Bounds;
+    if (desc.Visible) style |= WS_VISIBLE;
+    if (!desc.Enabled) style |= WS_DISABLED;
+    const Rect& b = desc.Bounds;
     core.hwnd_ = CreateWindowExA(exStyle, windowClass, text.c_str(), style, b.Left, b.Top, b.Width, b.Height,
                                  parent->Hwnd(), nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!core.hwnd_) throw std::runtime_error("the window of " + std::string(spec.Name) + " cannot be made");
-    Attach(core, spec);
+    if (!core.hwnd_) throw std::runtime_error("the window of " + std::string(desc.Name) + " cannot be made");
+    Attach(core, desc);
   }
 
   vant::win32::Toolkit& toolkit_;

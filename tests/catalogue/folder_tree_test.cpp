@@ -9,7 +9,7 @@
 namespace vant {
 namespace {
 
-const ComponentSpec kTreeOnly[] = {{.Name = "Tree", .Kind = ComponentKind::TreeView}};
+const ComponentLayout kTreeOnly[] = {{.Name = "Tree", .Kind = ComponentKind::TreeView}};
 
 struct Fixture {
   headless::Toolkit toolkit;
@@ -146,7 +146,7 @@ TEST(Listing, RowsShowSizesTimesAndFolders) {
   EXPECT_EQ(FormatFileTime(0).value(), "01/01/1601  00:00:00");
 
   headless::Toolkit toolkit;
-  const ComponentSpec listOnly[] = {{.Name = "List", .Kind = ComponentKind::ListView}};
+  const ComponentLayout listOnly[] = {{.Name = "List", .Kind = ComponentKind::ListView}};
   auto window = toolkit.BuildForm(listOnly);
   auto& list = window->Get<ListView>("List");
   EXPECT_FALSE(AddFileRow(list, rows, lostFile, true, false));

@@ -150,7 +150,7 @@ TEST(AnalysisFlow, AVolumeThatCannotBeOpenedKeepsThePreviousAnalysis) {
   headless::ClickNode(tree, headless::FindNode(tree, "plain", s.DriveNode('C')));
   const int rows = list.RowCount();
   ASSERT_GT(rows, 0);
-  s.System.MapDrive('D', headless::DriveSpec{DriveType::Fixed, FixturePath("no-such.img"), -1, "NTFS"});
+  s.System.MapDrive('D', headless::DriveMapping{DriveType::Fixed, FixturePath("no-such.img"), -1, "NTFS"});
   s.Toolkit.Answer(MsgAnswer::Ok);
   headless::ClickNode(tree, s.DriveNode('D'));
   ASSERT_EQ(s.Toolkit.Asked.size(), 3u);  // C:'s question, D:'s, then why D: cannot be read

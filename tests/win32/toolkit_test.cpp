@@ -14,10 +14,10 @@ namespace {
 
 using K = ComponentKind;
 
-constexpr std::array kColumns{ColumnSpec{"Estado", 45}, ColumnSpec{"Nombre", 100},
-                              ColumnSpec{"Tamaño"_l1, 60, Align::Right}};
+constexpr std::array kColumns{ColumnLayout{"Estado", 45}, ColumnLayout{"Nombre", 100},
+                              ColumnLayout{"Tamaño"_l1, 60, Align::Right}};
 
-const ComponentSpec kSmallForm[] = {
+const ComponentLayout kSmallForm[] = {
     {.Name = "Form", .Kind = K::Form, .Bounds = {0, 0, 400, 300}, .Caption = "Prueba"},
     {.Name = "Images", .Kind = K::ImageList, .Parent = "Form", .ImageCount = 12},
     {.Name = "ImageList2", .Kind = K::ImageList, .Parent = "Form", .ImageCount = 12},

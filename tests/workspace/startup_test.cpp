@@ -8,11 +8,11 @@
 namespace vant {
 namespace {
 
-headless::DriveSpec Drive(std::string fileSystem, DriveType type = DriveType::Fixed) {
-  headless::DriveSpec spec;
-  spec.Type = type;
-  spec.FileSystem = std::move(fileSystem);
-  return spec;
+headless::DriveMapping Drive(std::string fileSystem, DriveType type = DriveType::Fixed) {
+  headless::DriveMapping mapping;
+  mapping.Type = type;
+  mapping.FileSystem = std::move(fileSystem);
+  return mapping;
 }
 
 TEST(StartUp, BuildsTheDriveTreeFromTheFixedDrives) {
@@ -63,7 +63,7 @@ TEST(StartUp, TheLastFatDriveDecidesItsKind) {
   // A drive whose name cannot be read is listed with empty parentheses.
   headless::Toolkit toolkit;
   headless::System system;
-  system.MapDrive('G', headless::DriveSpec{});
+  system.MapDrive('G', headless::DriveMapping{});
   Catalogue catalogue;
   TVANT1 form(toolkit, system, catalogue);
   EXPECT_NE(headless::FindNode(form.Get<TreeView>("TreeView1"), "Escritorio\\Mi PC\\G:\\ ()"), nullptr);
