@@ -66,15 +66,14 @@ ExtractResult ExtractResidentFile(VolumeDevice& volume, const FileEntry& entry, 
 
 namespace {
 
-// Reads `count` clusters from `lcn` into `out`; a cluster that cannot be
-// read becomes zeros and is counted.
-void ReadClusters(VolumeDevice& volume, std::int64_t lcn, std::uint64_t count, std::uint64_t cluster,
+// Reads `bytes` (whole clusters) at byte offset `at` into `out`. When fewer
+// than the `needed` first bytes arrive, the rest of those is read cluster by
+// cluster, and a cluster that cannot be read becomes zeros and is counted.
+void ReadClusters(VolumeDevice& volume, std::uint64_t at, std::size_t bytes, std::size_t needed, std::uint64_t cluster,
                   std::uint8_t* out, ExtractResult& result) {
-  const std::uint64_t at = std::uint64_t(lcn) * cluster;
-  const std::size_t bytes = static_cast<std::size_t>(count * cluster);
   const std::size_t got = volume.Seek(at) ? volume.Read(out, bytes) : 0;
-  if (got >= bytes) return;
-  for (std::size_t c = got / cluster * cluster; c < bytes; c += cluster) {
+  if (got >= needed) return;
+  for (std::size_t c = got / cluster * cluster; c < needed; c += cluster) {
     const std::size_t n = volume.Seek(at + c) ? volume.Read(out + c, cluster) : 0;
     if (n < cluster) {
       std::memset(out + c, 0, cluster);  // the whole cluster, not a torn one
@@ -105,7 +104,9 @@ void ExtractCompressedUnits(VolumeDevice& volume, std::uint64_t size, const RunL
       if (r.Sparse) {
         hole = true;
       } else {
-        ReadClusters(volume, r.Lcn + static_cast<std::int64_t>(used), take, cluster, packed.data() + stored * cluster, result);
+        const auto bytes = static_cast<std::size_t>(take * cluster);
+        ReadClusters(volume, (std::uint64_t(r.Lcn) + used) * cluster, bytes, bytes, cluster, packed.data() + stored * cluster,
+                     result);
         stored += take;
       }
       have += take;
@@ -120,7 +121,6 @@ void ExtractCompressedUnits(VolumeDevice& volume, std::uint64_t size, const RunL
     else if (stored > 0) DecompressLznt1(packed.data(), static_cast<std::size_t>(stored * cluster), plain.data(), unitBytes);
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(have * cluster, size - total));
     writer.Write(plain.data(), n);
-    if (packed.size() != unitBytes) packed.resize(unitBytes);
     total += n;
     if (pump.Due()) observer.Pump();
   }
@@ -162,17 +162,7 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
       if (run.Sparse) {
         std::memset(buffer.data(), 0, want);
       } else {
-        std::size_t got = volume.Seek(at) ? volume.Read(buffer.data(), readBytes) : 0;
-        if (got < want) {
-          // Read the rest cluster by cluster; what cannot be read becomes zeros.
-          for (std::size_t c = got / cluster * cluster; c < want; c += cluster) {
-            const std::size_t n = volume.Seek(at + c) ? volume.Read(buffer.data() + c, cluster) : 0;
-            if (n < cluster) {
-              std::memset(buffer.data() + c, 0, cluster);  // the whole cluster, not a torn one
-              ++result.UnreadableClusters;
-            }
-          }
-        }
+        ReadClusters(volume, at, readBytes, want, cluster, buffer.data(), result);
         at += readBytes;
       }
       writer.Write(buffer.data(), want);
