@@ -122,37 +122,36 @@ std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry,
       list.CompressionUnitLog = a->Bytes[ntfs::attr::CompressionUnit];
     break;
   }
-  // No $DATA in the record itself (offset 0): its runs are all in extension records.
-  if (entry.DataOffset != 0) {
-    std::span<const std::uint8_t> pairs(record->data() + entry.DataOffset, record->size() - entry.DataOffset);
-    // The first entry is always taken, even an end marker ({0, 0}, no clusters).
-    AppendPairs(list, pairs, true);
-  }
+  // A run list too long for one record goes on in extension records, named
+  // by the attribute list.
+  std::vector<std::pair<std::int64_t, std::uint64_t>> pieces;
   if (catalogue && !entry.IsResident) {
-    // A run list too long for one record goes on in extension records,
-    // named by the attribute list.
-    std::vector<std::pair<std::int64_t, std::uint64_t>> pieces;
     for (const ntfs::AttributeListEntry& a : ntfs::ParseAttributeList(AttributeListOf(volume, *record, geometry)))
       if (a.Type == ntfs::attr::Data && a.NameLength == 0 && a.Record != entry.RecordNumber)
         pieces.push_back({a.StartingVcn, a.Record});
     std::sort(pieces.begin(), pieces.end());
-    if (entry.DataOffset != 0 && !list.Runs.empty() && list.Runs.back().ClusterCount == 0 && !list.Runs.back().Sparse)
-      list.Runs.pop_back();  // the base piece's end marker taken above
-    for (const auto& [vcn, number] : pieces) {
-      std::optional<std::vector<std::uint8_t>> extension;
-      if (number < catalogue->Count()) extension = ReadEntryRecord(volume, catalogue->At(number), geometry);
-      // A piece that is gone, or a record now holding something else, ends the list there.
-      if (!extension || BaseRecordOf(*extension) != entry.RecordNumber) {
-        list.Truncated = true;
-        break;
-      }
-      bool found = false;
-      if (auto piece = ntfs::FindDataPiece(*extension, vcn))
-        if (auto pairs = piece->MappingPairs()) found = AppendPairs(list, *pairs, false);
-      if (!found) {
-        list.Truncated = true;
-        break;
-      }
+  }
+  // No $DATA in the record itself (offset 0): its runs are all in extension records.
+  if (entry.DataOffset != 0) {
+    std::span<const std::uint8_t> pairs(record->data() + entry.DataOffset, record->size() - entry.DataOffset);
+    // The first entry is always taken, even an end marker ({0, 0}, no
+    // clusters), unless more pieces follow.
+    AppendPairs(list, pairs, pieces.empty());
+  }
+  for (const auto& [vcn, number] : pieces) {
+    std::optional<std::vector<std::uint8_t>> extension;
+    if (number < catalogue->Count()) extension = ReadEntryRecord(volume, catalogue->At(number), geometry);
+    // A piece that is gone, or a record now holding something else, ends the list there.
+    if (!extension || BaseRecordOf(*extension) != entry.RecordNumber) {
+      list.Truncated = true;
+      break;
+    }
+    bool found = false;
+    if (auto piece = ntfs::FindDataPiece(*extension, vcn))
+      if (auto pairs = piece->MappingPairs()) found = AppendPairs(list, *pairs, false);
+    if (!found) {
+      list.Truncated = true;
+      break;
     }
   }
   if (list.Runs.empty()) return std::nullopt;

@@ -242,6 +242,18 @@ TEST(RunLists, AreDecodedFromTheRecordWithinItsBounds) {
     EXPECT_EQ(list->Compressed, flags == 0x0001);
     EXPECT_EQ(list->Encrypted, flags == 0x4000);
   }
+  // Mapping pairs that are only an end marker still make a list (of no
+  // clusters), with or without the catalogue to follow extension records.
+  RecordBuilder bare;
+  bare.StandardInformation(1, 2, 3).FileName(5, u"e.bin").NonResident(ntfs::attr::Data, 4096, 100, 100, {0x00});
+  FileEntry empty = PlaceRecord(volume, catalogue, bare, 8);
+  const Catalogue* const choices[] = {nullptr, &catalogue};
+  for (const Catalogue* withCatalogue : choices) {
+    auto list = LoadRunList(volume, empty, g, 'C', withCatalogue);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->Runs.size(), 1u);
+    EXPECT_EQ(list->Runs[0].ClusterCount, 0);
+  }
   // A folder or an empty file has no run list.
   FileEntry folder = entry;
   folder.IsDirectory = true;
