@@ -1,6 +1,9 @@
 #include "ntfs/attributes.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "ntfs/mapping_pairs.h"
 
 namespace vant::ntfs {
 
@@ -47,6 +50,31 @@ std::vector<AttributeListEntry> ParseAttributeList(std::span<const std::uint8_t>
     at += length;
   }
   return entries;
+}
+
+std::vector<std::uint8_t> AttributeValue(const AttributeView& attribute, std::uint64_t clusterSize, std::size_t maxBytes,
+                                         const VolumeReader& read) {
+  std::vector<std::uint8_t> value;
+  if (!attribute.NonResident()) {
+    if (auto v = attribute.ResidentValue()) value.assign(v->begin(), v->begin() + std::min(v->size(), maxBytes));
+    return value;
+  }
+  auto pairs = attribute.MappingPairs();
+  std::vector<Extent> extents;
+  if (!pairs || clusterSize == 0) return value;
+  DecodeMappingPairs(*pairs, 0, extents);
+  const auto size = static_cast<std::size_t>(std::clamp<std::int64_t>(attribute.DataSize(), 0, std::int64_t(maxBytes)));
+  for (const Extent& e : extents) {
+    if (value.size() >= size) break;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - value.size(), std::uint64_t(e.Length) * clusterSize));
+    const std::size_t at = value.size();
+    value.resize(at + want, 0);
+    if (!e.Sparse() && read(std::uint64_t(e.Lcn) * clusterSize, value.data() + at, want) != want) {
+      value.resize(at);
+      break;
+    }
+  }
+  return value;
 }
 
 std::optional<AttributeView> FindDataPiece(std::span<const std::uint8_t> record, std::int64_t vcn) {

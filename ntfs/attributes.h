@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -50,6 +51,14 @@ struct AttributeListEntry {
 // Entries of type u32 @0, length u16 @4, name length u8 @6, starting VCN
 // i64 @8, record reference u64 @16; a bad length ends the list.
 std::vector<AttributeListEntry> ParseAttributeList(std::span<const std::uint8_t> value);
+
+// Reads `count` bytes at a byte offset of the volume; the count read.
+using VolumeReader = std::function<std::size_t(std::uint64_t offset, std::uint8_t* out, std::size_t count)>;
+
+// An attribute's value: resident, or read from its clusters (a sparse run
+// reads as zeros), at most `maxBytes`; cut short where a read fails.
+std::vector<std::uint8_t> AttributeValue(const AttributeView& attribute, std::uint64_t clusterSize, std::size_t maxBytes,
+                                         const VolumeReader& read);
 
 // The unnamed non-resident $DATA piece of a record that starts at `vcn`.
 std::optional<AttributeView> FindDataPiece(std::span<const std::uint8_t> record, std::int64_t vcn);

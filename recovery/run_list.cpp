@@ -72,30 +72,12 @@ bool AppendPairs(RunList& list, std::span<const std::uint8_t> pairs, bool takeEn
 // The value of the record's attribute list, resident or in clusters of its own.
 std::vector<std::uint8_t> AttributeListOf(VolumeDevice& volume, std::span<const std::uint8_t> record,
                                           const RecoveryGeometry& geometry) {
-  std::vector<std::uint8_t> value;
   auto list = ntfs::FindAttribute(record, ntfs::attr::AttributeList);
-  if (!list) return value;
-  if (!list->NonResident()) {
-    if (auto v = list->ResidentValue()) value.assign(v->begin(), v->end());
-    return value;
-  }
-  auto pairs = list->MappingPairs();
-  std::vector<ntfs::Extent> extents;
-  if (!pairs) return value;
-  ntfs::DecodeMappingPairs(*pairs, 0, extents);
-  const auto size = static_cast<std::size_t>(std::clamp<std::int64_t>(list->DataSize(), 0, 1 << 20));
-  const std::uint64_t cluster = geometry.ClusterSize();
-  for (const ntfs::Extent& e : extents) {
-    if (value.size() >= size || e.Sparse()) break;
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size - value.size(), e.Length * cluster));
-    const std::size_t at = value.size();
-    value.resize(at + want);
-    if (!volume.Seek(std::uint64_t(e.Lcn) * cluster) || volume.Read(value.data() + at, want) != want) {
-      value.resize(at);
-      break;
-    }
-  }
-  return value;
+  if (!list) return {};
+  return ntfs::AttributeValue(*list, geometry.ClusterSize(), 1 << 20,
+                              [&volume](std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+                                return volume.Seek(offset) ? volume.Read(out, count) : 0;
+                              });
 }
 
 }  // namespace

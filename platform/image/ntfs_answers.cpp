@@ -51,19 +51,10 @@ void NtfsAnswers::AddExtensionExtents(std::span<const std::uint8_t> base, std::u
                                       std::vector<Extent>& extents) {
   auto list = FindAttribute(base, attr::AttributeList);
   if (!list) return;
-  std::vector<std::uint8_t> value;
-  if (!list->NonResident()) {
-    auto v = list->ResidentValue();
-    if (!v) return;
-    value.assign(v->begin(), v->end());
-  } else {
-    auto p = list->MappingPairs();
-    std::vector<Extent> where;
-    if (!p) return;
-    DecodeMappingPairs(*p, 0, where);
-    value.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(list->DataSize(), 0, 1 << 20)));
-    value.resize(ReadData(where, 0, value.data(), value.size()));
-  }
+  const std::vector<std::uint8_t> value =
+      AttributeValue(*list, boot_.ClusterSize, 1 << 20, [this](std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+        return source_.ReadAt(offset, out, count);
+      });
   for (const AttributeListEntry& e : ParseAttributeList(value)) {
     if (e.Type != attr::Data || e.NameLength != 0 || e.Record == baseNumber) continue;
     auto extension = ReadRecord(e.Record);
