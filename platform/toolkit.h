@@ -131,6 +131,44 @@ class FilterBox : public Control {
   virtual std::string Mask() const = 0;  // the selected item's mask
 };
 
+// The form's frame around its client area, as a host of the control sets it.
+enum class FormBorder : std::uint8_t { None = 0, Single = 1, Sunken = 2, Raised = 3 };
+enum class FormPrintScale : std::uint8_t { None = 0, Proportional = 1, PrintToFit = 2 };
+
+struct FormFont {
+  std::string Name = "MS Sans Serif";
+  int Points = 8;
+  bool Bold = false, Italic = false, Underline = false, Strikeout = false;
+  std::int16_t Charset = 0;  // ANSI
+  std::uint32_t Colour = ClWindowText;
+  bool operator==(const FormFont&) const = default;
+};
+
+// The form's own properties: what a host reads, writes and saves. Children
+// whose layout leaves their colour or font to their parent follow the form's.
+struct FormProperties {
+  std::string Caption;  // 8-bit text
+  std::uint32_t Color = ClBtnFace;
+  FormFont Font;
+  bool Visible = false;
+  bool Enabled = true;
+  bool AutoScroll = false;
+  bool AutoSize = false;
+  FormBorder AxBorderStyle = FormBorder::None;
+  int BorderWidth = 0;
+  bool KeyPreview = false;
+  int PixelsPerInch = 96;
+  FormPrintScale PrintScale = FormPrintScale::Proportional;
+  bool Scaled = true;
+  bool DropTarget = false;
+  std::string HelpFile;
+  bool DoubleBuffered = false;
+  // Read-only: the form's state, filled in by Properties().
+  bool Active = false;
+  bool AlignDisabled = false;
+  int VisibleDockClientCount = 0;
+};
+
 // A built form: owns every widget made from its layout.
 class FormWindow {
  public:
@@ -143,6 +181,32 @@ class FormWindow {
     return *found;
   }
   virtual void Show() = 0;
+
+  // The form's own properties with its live state (visibility, activation).
+  virtual FormProperties Properties() const { return properties_; }
+  // Replaces the writable properties (the read-only ones are ignored); the
+  // toolkit shows what changed. Throws when the toolkit cannot realise one.
+  void SetProperties(const FormProperties& next) {
+    FormProperties previous = Properties();
+    FormProperties kept = next;
+    kept.Active = previous.Active;
+    kept.AlignDisabled = previous.AlignDisabled;
+    kept.VisibleDockClientCount = previous.VisibleDockClientCount;
+    properties_ = kept;
+    Realise(previous);
+  }
+
+  // The form's own events, raised by the toolkit from the user's actions
+  // (on Windows from the window's messages). OnKeyPress sees a character
+  // key (before the focused control when KeyPreview is set); setting it to
+  // 0 swallows it. OnCreate and OnDestroy are raised by the form's owner.
+  std::function<void()> OnActivate, OnClick, OnCreate, OnDblClick, OnDeactivate, OnDestroy, OnPaint;
+  std::function<void(char& key)> OnKeyPress;
+
+ protected:
+  // Makes the toolkit's window follow `properties_`, which replaced `previous`.
+  virtual void Realise(const FormProperties& previous) {}
+  FormProperties properties_;
 };
 
 enum class MsgButtons : std::uint8_t { Ok, OkCancel, YesNo };

@@ -101,10 +101,13 @@ TVANT1::TVANT1(Toolkit& toolkit, SystemServices& system, Catalogue& catalogue)
   Get<Button>("BitBtn5").OnClick = [this] { BitBtn5Click(); };
   Get<EditBox>("Edit1").OnKeyPress = [this](char& key) { Edit1KeyPress(key); };
   ActiveFormCreate();
+  if (window_->OnCreate) window_->OnCreate();
 }
 
 TVANT1::~TVANT1() {
+  // The form's own destruction work, then whatever a host bound to it.
   ActiveFormDestroy();
+  if (window_->OnDestroy) window_->OnDestroy();
   // The widgets go first: the tree's deletions release every node's data.
   window_.reset();
 }

@@ -269,11 +269,33 @@ class Plain : public Widget<Control> {
 
 class Form : public FormWindow {
  public:
+  explicit Form(const ComponentLayout* desc) {
+    if (!desc) return;
+    properties_.Caption = desc->Caption;
+    if (desc->Colour != ClDefault) properties_.Color = desc->Colour;
+    properties_.Font.Name = desc->Font.Face;
+    properties_.Font.Points = desc->Font.Points;
+    properties_.Font.Bold = desc->Font.Bold;
+    properties_.Font.Colour = desc->Font.Colour;
+    properties_.Enabled = desc->Enabled;
+  }
+  FormProperties Properties() const override {
+    FormProperties p = properties_;
+    p.Active = active_;
+    return p;
+  }
+  // The form becomes (or stops being) the active one; its events follow.
+  void SetActive(bool active) {
+    if (active == active_) return;
+    active_ = active;
+    auto& event = active ? OnActivate : OnDeactivate;
+    if (event) event();
+  }
   Control* Find(std::string_view name) const override {
     auto it = controls_.find(std::string(name));
     return it == controls_.end() ? nullptr : it->second.get();
   }
-  void Show() override {}
+  void Show() override { properties_.Visible = true; }
   void Add(std::unique_ptr<Control> control) {
     std::string name(control->Name());
     order_.push_back(name);
@@ -287,7 +309,13 @@ class Form : public FormWindow {
  private:
   std::map<std::string, std::unique_ptr<Control>> controls_;
   std::vector<std::string> order_;
+  bool active_ = false;
 };
+
+bool Reachable(const FormWindow& form) {
+  const FormProperties p = form.Properties();
+  return p.Enabled && p.Visible;
+}
 
 }  // namespace
 
@@ -296,7 +324,8 @@ Toolkit::Toolkit(Compare compare) : compare_(std::move(compare)) {
 }
 
 std::unique_ptr<FormWindow> Toolkit::BuildForm(FormLayout layout) {
-  auto form = std::make_unique<Form>();
+  auto found = std::find_if(layout.begin(), layout.end(), [](auto& d) { return d.Kind == ComponentKind::Form; });
+  auto form = std::make_unique<Form>(found == layout.end() ? nullptr : &*found);
   for (const ComponentLayout& desc : layout) {
     std::unique_ptr<Control> control;
     switch (desc.Kind) {
@@ -398,13 +427,33 @@ void ClickRows(ListView& list, const std::vector<int>& rows) {
   if (list.OnClick) list.OnClick();
 }
 
-void Type(EditBox& edit, std::string_view keys) {
+void Type(EditBox& edit, std::string_view keys, FormWindow* form) {
+  const bool preview = form && form->Properties().KeyPreview;
   for (char c : keys) {
     char key = c;
-    if (edit.OnKeyPress) edit.OnKeyPress(key);
+    if (preview && form->OnKeyPress) form->OnKeyPress(key);
+    if (key != 0 && edit.OnKeyPress) edit.OnKeyPress(key);
     if (key != 0 && key != '\r') edit.SetText(edit.Text() + key);
   }
 }
+
+void PressKey(FormWindow& form, char& key) {
+  if (Reachable(form) && form.OnKeyPress) form.OnKeyPress(key);
+}
+
+void ClickForm(FormWindow& form) {
+  if (Reachable(form) && form.OnClick) form.OnClick();
+}
+
+void DoubleClickForm(FormWindow& form) {
+  if (Reachable(form) && form.OnDblClick) form.OnDblClick();
+}
+
+void PaintForm(FormWindow& form) {
+  if (form.Properties().Visible && form.OnPaint) form.OnPaint();
+}
+
+void ActivateForm(FormWindow& form, bool active) { static_cast<Form&>(form).SetActive(active); }
 
 TreeNode FindNode(const TreeView& tree, std::string_view path, TreeNode from) {
   TreeNode at = from;

@@ -80,7 +80,14 @@ void Click(CheckBox& box);
 void ClickNode(TreeView& tree, TreeNode node);
 // Selects exactly `rows` and clicks the list.
 void ClickRows(ListView& list, const std::vector<int>& rows);
-void Type(EditBox& edit, std::string_view keys);
+// Types `keys` into `edit`; on a form with KeyPreview the form sees each first.
+void Type(EditBox& edit, std::string_view keys, FormWindow* form = nullptr);
+// Gestures on the form itself (a disabled or hidden form ignores them).
+void PressKey(FormWindow& form, char& key);
+void ClickForm(FormWindow& form);
+void DoubleClickForm(FormWindow& form);
+void PaintForm(FormWindow& form);
+void ActivateForm(FormWindow& form, bool active);
 
 // A node found by its text path below `from` ("Mi PC\\C:\\ (NTFS)"); null when absent.
 TreeNode FindNode(const TreeView& tree, std::string_view path, TreeNode from = nullptr);
