@@ -187,6 +187,12 @@ class FormWindow {
   // Replaces the writable properties (the read-only ones are ignored); the
   // toolkit shows what changed. Throws when the toolkit cannot realise one.
   void SetProperties(const FormProperties& next) {
+    // Refused before anything changes, so a bad value never half-applies.
+    if (static_cast<unsigned>(next.AxBorderStyle) > 3) throw std::invalid_argument("border style out of range");
+    if (static_cast<unsigned>(next.PrintScale) > 2) throw std::invalid_argument("print scale out of range");
+    if (next.BorderWidth < 0 || next.BorderWidth > 1000) throw std::invalid_argument("border width out of range");
+    if (next.PixelsPerInch <= 0 || next.PixelsPerInch > 10000) throw std::invalid_argument("pixels per inch out of range");
+    if (next.Font.Points <= 0 || next.Font.Points > 1000) throw std::invalid_argument("font size out of range");
     FormProperties previous = Properties();
     FormProperties kept = next;
     kept.Active = previous.Active;
