@@ -1,0 +1,186 @@
+// The control object's creation and destruction, its identity
+// (QueryInterface) and the parking window that holds forms not yet placed.
+#include "host/control.h"
+
+#include <new>
+
+#include "host/module.h"
+#include "platform/win32/win32_system.h"
+#include "platform/win32/win32_toolkit.h"
+#include "workspace/tvant1.h"
+
+namespace vant::host {
+namespace {
+
+constexpr const char* kParkingClass = "DAXParkingWindow";
+constexpr const char* kControlProperty = "VANT.Control";
+constexpr UINT kReflectedBase = 0x2000;  // added to notifications passed back to their control
+
+HWND g_parking = nullptr;
+
+// Child notifications addressed to the parking window go back to the
+// control that sent them, 0x2000 higher, so parked controls still get them.
+LRESULT CALLBACK ParkingProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+  HWND from = nullptr;
+  switch (message) {
+    case WM_COMMAND: from = reinterpret_cast<HWND>(l); break;
+    case WM_DRAWITEM: from = reinterpret_cast<DRAWITEMSTRUCT*>(l)->hwndItem; break;
+    case WM_MEASUREITEM: from = GetDlgItem(hwnd, static_cast<int>(reinterpret_cast<MEASUREITEMSTRUCT*>(l)->CtlID)); break;
+    case WM_DELETEITEM: from = reinterpret_cast<DELETEITEMSTRUCT*>(l)->hwndItem; break;
+    case WM_COMPAREITEM: from = reinterpret_cast<COMPAREITEMSTRUCT*>(l)->hwndItem; break;
+    case WM_NCDESTROY:
+      if (hwnd == g_parking) g_parking = nullptr;
+      break;
+  }
+  if (from) return SendMessageA(from, message + kReflectedBase, w, l);
+  return DefWindowProcA(hwnd, message, w, l);
+}
+
+// The process's parking window: registered on first use, made again after
+// it was destroyed.
+HWND ParkingWindow() {
+  if (g_parking && IsWindow(g_parking)) return g_parking;
+  const HINSTANCE instance = Module::Instance().Handle();
+  WNDCLASSA existing{};
+  if (!GetClassInfoA(instance, kParkingClass, &existing)) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ParkingProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kParkingClass;
+    if (!RegisterClassA(&wc)) throw std::runtime_error("the parking window's class cannot be registered (out of resources)");
+  } else if (existing.lpfnWndProc != ParkingProc) {
+    // Left by an earlier load of this library at another address.
+    UnregisterClassA(kParkingClass, instance);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ParkingProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kParkingClass;
+    if (!RegisterClassA(&wc)) throw std::runtime_error("the parking window's class cannot be registered (out of resources)");
+  }
+  const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
+  g_parking = CreateWindowExA(WS_EX_TOOLWINDOW, kParkingClass, "", WS_POPUP, x, y, 0, 0, nullptr, nullptr, instance,
+                              nullptr);
+  if (!g_parking) throw std::runtime_error("the parking window cannot be made");
+  ShowWindow(g_parking, SW_SHOWNOACTIVATE);
+  return g_parking;
+}
+
+}  // namespace
+
+HRESULT CreateControl(IUnknown* outer, REFIID iid, void** out) { return TVANT1Impl::Create(outer, iid, out); }
+
+HRESULT TVANT1Impl::Create(IUnknown* outer, REFIID iid, void** out) {
+  VANT_RETURN_IF_NULL(out);
+  *out = nullptr;
+  auto* control = new (std::nothrow) TVANT1Impl(outer);
+  if (!control) return E_OUTOFMEMORY;
+  // The object starts with one reference (the creator's): dropping it
+  // destroys a control whose construction or query failed.
+  HRESULT hr = Boundary(IID_IVANT, [&] {
+    control->FinalConstruct();
+    return S_OK;
+  });
+  if (SUCCEEDED(hr)) hr = control->inner_.QueryInterface(iid, out);
+  control->inner_.Release();
+  return hr;
+}
+
+TVANT1Impl::TVANT1Impl(IUnknown* outer)
+    : inner_(*this),
+      controlling_(outer ? outer : &inner_),
+      propertyNotify_(*this, IID_IPropertyNotifySink, 0),
+      events_(*this, DIID_IVANTEvents, 5) {
+  Module::Instance().Lock();
+}
+
+void TVANT1Impl::FinalConstruct() {
+  HWND parking = ParkingWindow();
+  system_ = std::make_unique<win32::System>();
+  toolkit_ = std::make_unique<win32::Toolkit>(nullptr, parking);
+  form_ = std::make_unique<TVANT1>(*toolkit_, *system_, catalogue_);
+  formWindow_ = toolkit_->FormHandle();
+  if (!formWindow_) throw std::runtime_error("the form has no window");
+  SetPropA(formWindow_, kControlProperty, this);
+  savedWindowProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(formWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
+  font_ = std::make_unique<FontLink>([this] { return Form().Properties().Font; },
+                                     [this](const FormFont& font) {
+                                       FormProperties p = Form().Properties();
+                                       p.Font = font;
+                                       Form().SetProperties(p);
+                                     });
+  BindEvents();
+}
+
+TVANT1Impl::~TVANT1Impl() {
+  Module::Instance().Unlock();
+  // No sink hears anything from here on, not even the form's destruction.
+  propertyNotify_.Clear();
+  events_.Clear();
+  font_.reset();
+  if (formWindow_ && savedWindowProc_ && IsWindow(formWindow_)) {
+    SetWindowLongPtrA(formWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedWindowProc_));
+    RemovePropA(formWindow_, kControlProperty);
+  }
+  // The form runs its own destruction work, then its window goes.
+  form_.reset();
+  toolkit_.reset();
+  system_.reset();
+}
+
+FormWindow& TVANT1Impl::Form() const {
+  if (!form_) throw std::logic_error("the control has no form");
+  return form_->Window();
+}
+
+LRESULT CALLBACK TVANT1Impl::ControlWindowProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+  auto* self = static_cast<TVANT1Impl*>(GetPropA(hwnd, kControlProperty));
+  if (!self || !self->savedWindowProc_) return DefWindowProcA(hwnd, message, w, l);
+  return CallWindowProcA(self->savedWindowProc_, hwnd, message, w, l);
+}
+
+// ------------------------------------------------------------ identity
+
+HRESULT TVANT1Impl::Inner::QueryInterface(REFIID iid, void** out) noexcept {
+  VANT_RETURN_IF_NULL(out);
+  *out = nullptr;
+  TVANT1Impl& o = owner_;
+  // In the order hosts find them; nothing else is answered.
+  if (iid == IID_IUnknown) *out = static_cast<IUnknown*>(this);
+  else if (iid == IID_IProvideClassInfo) *out = static_cast<IProvideClassInfo*>(static_cast<IProvideClassInfo2*>(&o));
+  else if (iid == IID_IProvideClassInfo2) *out = static_cast<IProvideClassInfo2*>(&o);
+  else if (iid == IID_IConnectionPointContainer) *out = static_cast<IConnectionPointContainer*>(&o);
+  else if (iid == IID_ISupportErrorInfo) *out = static_cast<ISupportErrorInfo*>(&o);
+  else if (iid == IID_IVANT) *out = static_cast<IVANT*>(&o);
+  else if (iid == IID_IDispatch) *out = static_cast<IDispatch*>(static_cast<IVANT*>(&o));
+  else return E_NOINTERFACE;
+  static_cast<IUnknown*>(*out)->AddRef();
+  return S_OK;
+}
+
+ULONG TVANT1Impl::Inner::AddRef() noexcept { return InterlockedIncrement(&owner_.refs_); }
+
+ULONG TVANT1Impl::Inner::Release() noexcept {
+  const LONG left = InterlockedDecrement(&owner_.refs_);
+  if (left == 0) {
+    // Released objects may call back while the form goes: keep it alive.
+    owner_.refs_ = 1;
+    delete &owner_;
+  }
+  return left;
+}
+
+HRESULT TVANT1Impl::QueryInterface(REFIID iid, void** out) noexcept { return controlling_->QueryInterface(iid, out); }
+ULONG TVANT1Impl::AddRef() noexcept { return controlling_->AddRef(); }
+ULONG TVANT1Impl::Release() noexcept { return controlling_->Release(); }
+
+HRESULT TVANT1Impl::InterfaceSupportsErrorInfo(REFIID iid) noexcept {
+  static const IID* const kAnswered[] = {&IID_IProvideClassInfo, &IID_IProvideClassInfo2,
+                                         &IID_IConnectionPointContainer, &IID_ISupportErrorInfo, &IID_IVANT,
+                                         &IID_IDispatch};
+  for (const IID* answered : kAnswered)
+    if (iid == *answered) return S_OK;
+  return S_FALSE;
+}
+
+}  // namespace vant::host
