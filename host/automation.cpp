@@ -47,6 +47,7 @@ HRESULT TVANT1Impl::Put(DISPID id, Edit&& edit) {
     FormProperties next = Form().Properties();
     edit(next);
     Form().SetProperties(next);
+    font_->Refresh();
     for (const auto& sink : propertyNotify_.Sinks<IPropertyNotifySink>()) sink->OnChanged(id);
     return S_OK;
   });

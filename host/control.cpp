@@ -17,6 +17,7 @@ constexpr const char* kControlProperty = "VANT.Control";
 constexpr UINT kReflectedBase = 0x2000;  // added to notifications passed back to their control
 
 HWND g_parking = nullptr;
+int g_liveControls = 0;  // on the apartment's thread only
 
 // Child notifications addressed to the parking window go back to the
 // control that sent them, 0x2000 higher, so parked controls still get them.
@@ -37,7 +38,15 @@ LRESULT CALLBACK ParkingProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
 }
 
 // The process's parking window: registered on first use, made again after
-// it was destroyed.
+// it was destroyed. It goes with the last control, class and all, so a
+// library unloaded and loaded again never leaves a window whose procedure
+// is gone.
+void DropParkingWindow() {
+  if (g_parking && IsWindow(g_parking)) DestroyWindow(g_parking);
+  g_parking = nullptr;
+  UnregisterClassA(kParkingClass, Module::Instance().Handle());
+}
+
 HWND ParkingWindow() {
   if (g_parking && IsWindow(g_parking)) return g_parking;
   const HINSTANCE instance = Module::Instance().Handle();
@@ -91,6 +100,7 @@ TVANT1Impl::TVANT1Impl(IUnknown* outer)
       propertyNotify_(*this, IID_IPropertyNotifySink, 0),
       events_(*this, DIID_IVANTEvents, 5) {
   Module::Instance().Lock();
+  ++g_liveControls;
 }
 
 void TVANT1Impl::FinalConstruct() {
@@ -126,6 +136,7 @@ TVANT1Impl::~TVANT1Impl() {
   form_.reset();
   toolkit_.reset();
   system_.reset();
+  if (--g_liveControls == 0) DropParkingWindow();
 }
 
 FormWindow& TVANT1Impl::Form() const {

@@ -101,6 +101,7 @@ FormFont FontLink::FromOle(IFont& font, FormFont base) {
 
 // The object follows the form: set without hearing our own changes back.
 void FontLink::Refresh() {
+  if (!font_) return;
   const FormFont now = read_();
   if (now == formShown_) return;
   formShown_ = now;

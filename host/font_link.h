@@ -21,12 +21,13 @@ class FontLink {
 
   // The font object, made on first use, showing the form's font now.
   HRESULT Get(IFontDisp** out);
+  // The form's font changed: the object shows it too.
+  void Refresh();
   // The form's font with the attributes of an OLE font (its colour stays).
   static FormFont FromOle(IFont& font, FormFont base);
 
  private:
   class Sink;
-  void Refresh();
   void Changed();
 
   Read read_;

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# A real automation client nobody here wrote: Wine's cscript runs a VBScript
+# that creates the control by its ProgID after the system's regsvr32 has
+# registered it. Usage: script_test.sh PATH/TO/VANTProj1.ocx
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+ocx=$(winepath -w "$1")
+wine regsvr32 /s "$ocx"
+output=$(wine cscript //nologo "$(winepath -w "$here/control.vbs")" 2>/dev/null | tr -d '\r')
+echo "$output"
+expected='Caption: VANT NTFS v 1.0
+Caption written back: 12 letters
+Color: 336699
+Enabled: 0
+Enabled: 1
+Visible: 0
+Visible: 1
+AboutBox: done
+Font: 8 points
+Wrong property: error 438'
+if [[ "$output" != "$expected" ]]; then
+  echo "--- expected:"; echo "$expected"
+  exit 1
+fi
