@@ -311,6 +311,19 @@ TEST(Win32Form, EventsComeFromWindowMessages) {
   EXPECT_FALSE(h.form->Properties().Active);
   SetFocus(h.top);
   EXPECT_EQ(seen, "activate deactivate activate ");
+  {
+    // A form of its own (no host) follows its window's activation too.
+    win32::ScriptedDialogs dialogs;
+    win32::Toolkit toolkit(&dialogs);
+    auto alone = toolkit.BuildForm(kForm);
+    std::string events;
+    alone->OnActivate = [&] { events += "activate "; };
+    alone->OnDeactivate = [&] { events += "deactivate "; };
+    HWND window = win32::WindowOf(alone->Get<Control>("Form"));
+    SendMessageA(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(events, "activate deactivate ");
+  }
 
   // Characters sent to the form itself.
   std::string keys;
