@@ -132,6 +132,16 @@ TVANT1Impl::~TVANT1Impl() {
     SetWindowLongPtrA(formWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedWindowProc_));
     RemovePropA(formWindow_, kControlProperty);
   }
+  // The host's interfaces go before the form, so none is called while it goes.
+  viewSink_.reset();
+  dataAdvise_.reset();
+  oleAdvise_.reset();
+  frame_.reset();
+  document_.reset();
+  controlSite_.reset();
+  ambient_.reset();
+  inPlaceSite_.reset();
+  clientSite_.reset();
   // The form runs its own destruction work, then its window goes.
   form_.reset();
   toolkit_.reset();
@@ -147,7 +157,11 @@ FormWindow& TVANT1Impl::Form() const {
 LRESULT CALLBACK TVANT1Impl::ControlWindowProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
   auto* self = static_cast<TVANT1Impl*>(GetPropA(hwnd, kControlProperty));
   if (!self || !self->savedWindowProc_) return DefWindowProcA(hwnd, message, w, l);
-  return CallWindowProcA(self->savedWindowProc_, hwnd, message, w, l);
+  try {
+    return self->ControlMessage(hwnd, message, w, l);
+  } catch (...) {
+    return 0;  // nothing may leave a window procedure
+  }
 }
 
 // ------------------------------------------------------------ identity
@@ -156,8 +170,23 @@ HRESULT TVANT1Impl::Inner::QueryInterface(REFIID iid, void** out) noexcept {
   VANT_RETURN_IF_NULL(out);
   *out = nullptr;
   TVANT1Impl& o = owner_;
-  // In the order hosts find them; nothing else is answered.
+  // In the order hosts find them; nothing else is answered (in particular
+  // no safe-for-scripting and no property-bag persistence).
   if (iid == IID_IUnknown) *out = static_cast<IUnknown*>(this);
+  else if (iid == IID_IViewObjectEx) *out = static_cast<IViewObjectEx*>(&o);
+  else if (iid == IID_IViewObject2) *out = static_cast<IViewObject2*>(&o);
+  else if (iid == IID_IViewObject) *out = static_cast<IViewObject*>(&o);
+  else if (iid == IID_IOleInPlaceObject) *out = static_cast<IOleInPlaceObject*>(&o);
+  else if (iid == IID_IOleWindow) *out = static_cast<IOleWindow*>(static_cast<IOleInPlaceObject*>(&o));
+  else if (iid == IID_IOleInPlaceActiveObject) *out = static_cast<IOleInPlaceActiveObject*>(&o);
+  else if (iid == IID_IOleControl) *out = static_cast<IOleControl*>(&o);
+  else if (iid == IID_IOleObject) *out = static_cast<IOleObject*>(&o);
+  else if (iid == IID_IQuickActivate) *out = static_cast<IQuickActivate*>(&o);
+  else if (iid == IID_IPersistStorage) *out = static_cast<IPersistStorage*>(&o);
+  else if (iid == IID_IPersistStreamInit) *out = static_cast<IPersistStreamInit*>(&o);
+  else if (iid == IID_ISpecifyPropertyPages) *out = static_cast<ISpecifyPropertyPages*>(&o);
+  else if (iid == IID_IDataObject) *out = static_cast<IDataObject*>(&o);
+  else if (iid == IID_ISimpleFrameSite) *out = static_cast<ISimpleFrameSite*>(&o);
   else if (iid == IID_IProvideClassInfo) *out = static_cast<IProvideClassInfo*>(static_cast<IProvideClassInfo2*>(&o));
   else if (iid == IID_IProvideClassInfo2) *out = static_cast<IProvideClassInfo2*>(&o);
   else if (iid == IID_IConnectionPointContainer) *out = static_cast<IConnectionPointContainer*>(&o);
@@ -186,9 +215,12 @@ ULONG TVANT1Impl::AddRef() noexcept { return controlling_->AddRef(); }
 ULONG TVANT1Impl::Release() noexcept { return controlling_->Release(); }
 
 HRESULT TVANT1Impl::InterfaceSupportsErrorInfo(REFIID iid) noexcept {
-  static const IID* const kAnswered[] = {&IID_IProvideClassInfo, &IID_IProvideClassInfo2,
-                                         &IID_IConnectionPointContainer, &IID_ISupportErrorInfo, &IID_IVANT,
-                                         &IID_IDispatch};
+  static const IID* const kAnswered[] = {
+      &IID_IViewObjectEx,   &IID_IViewObject2,      &IID_IViewObject,       &IID_IOleInPlaceObject,
+      &IID_IOleWindow,      &IID_IOleInPlaceActiveObject, &IID_IOleControl, &IID_IOleObject,
+      &IID_IQuickActivate,  &IID_IPersistStorage,   &IID_IPersistStreamInit, &IID_ISpecifyPropertyPages,
+      &IID_IDataObject,     &IID_ISimpleFrameSite,  &IID_IProvideClassInfo, &IID_IProvideClassInfo2,
+      &IID_IConnectionPointContainer, &IID_ISupportErrorInfo, &IID_IVANT,   &IID_IDispatch};
   for (const IID* answered : kAnswered)
     if (iid == *answered) return S_OK;
   return S_FALSE;

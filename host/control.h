@@ -1,8 +1,11 @@
-// The control object TVANT1Impl: one workspace form made to appear as a COM
-// control. This object holds all the state; each interface is a thin part
-// over it, written in the file of its concern (automation.cpp for IVANT and
-// the class information, events.cpp for the connection points and the
-// event firers, control.cpp for creation, destruction and QueryInterface).
+// The control object TVANT1Impl: one workspace form made to appear as an
+// embedded, windowed OLE control. This object holds all the state; each
+// interface is a thin part over it, written in the file of its concern:
+// control.cpp creation, destruction and QueryInterface; embedding.cpp the
+// OLE object, in-place activation, verbs and ambient properties;
+// drawing.cpp the view and data objects; persistence.cpp streams and
+// storages; automation.cpp IVANT and the class information; events.cpp the
+// connection points and the event firers.
 #pragma once
 
 #include <memory>
@@ -24,7 +27,18 @@ class Toolkit;
 
 namespace vant::host {
 
-class TVANT1Impl final : public IVANT,
+class TVANT1Impl final : public IViewObjectEx,
+                         public IOleInPlaceObject,
+                         public IOleInPlaceActiveObject,
+                         public IOleControl,
+                         public IOleObject,
+                         public IQuickActivate,
+                         public IPersistStorage,
+                         public IPersistStreamInit,
+                         public ISpecifyPropertyPages,
+                         public IDataObject,
+                         public ISimpleFrameSite,
+                         public IVANT,
                          public IConnectionPointContainer,
                          public IProvideClassInfo2,
                          public ISupportErrorInfo {
@@ -96,6 +110,110 @@ class TVANT1Impl final : public IVANT,
   // ISupportErrorInfo
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) noexcept override;
 
+  // ---- embedding and activation (embedding.cpp) ----
+  // IOleWindow (through IOleInPlaceObject and IOleInPlaceActiveObject)
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) noexcept override;
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter) noexcept override;
+  // IOleInPlaceObject
+  HRESULT STDMETHODCALLTYPE InPlaceDeactivate() noexcept override;
+  HRESULT STDMETHODCALLTYPE UIDeactivate() noexcept override;
+  HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT position, LPCRECT clip) noexcept override;
+  HRESULT STDMETHODCALLTYPE ReactivateAndUndo() noexcept override;
+  // IOleInPlaceActiveObject
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message) noexcept override;
+  HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL activate) noexcept override;
+  HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL activate) noexcept override;
+  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frame) noexcept override;
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) noexcept override;
+  // IOleControl
+  HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) noexcept override;
+  HRESULT STDMETHODCALLTYPE OnMnemonic(MSG* message) noexcept override;
+  HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID id) noexcept override;
+  HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL freeze) noexcept override;
+  // IOleObject
+  HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** out) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR application, LPCOLESTR document) noexcept override;
+  HRESULT STDMETHODCALLTYPE Close(DWORD saveOption) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetMoniker(DWORD which, IMoniker* moniker) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** out) noexcept override;
+  HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* data, BOOL creation, DWORD reserved) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD reserved, IDataObject** out) noexcept override;
+  HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG message, IOleClientSite* site, LONG index, HWND parent,
+                                   LPCRECT position) noexcept override;
+  HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** out) noexcept override;
+  HRESULT STDMETHODCALLTYPE Update() noexcept override;
+  HRESULT STDMETHODCALLTYPE IsUpToDate() noexcept override;
+  HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* out) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetUserType(DWORD form, LPOLESTR* out) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetExtent(DWORD aspect, SIZEL* size) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, SIZEL* size) noexcept override;
+  HRESULT STDMETHODCALLTYPE Advise(IAdviseSink* sink, DWORD* cookie) noexcept override;
+  HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) noexcept override;
+  HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** out) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD aspect, DWORD* out) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE* palette) noexcept override;
+  // IQuickActivate
+  HRESULT STDMETHODCALLTYPE QuickActivate(QACONTAINER* container, QACONTROL* control) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetContentExtent(LPSIZEL size) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetContentExtent(LPSIZEL size) noexcept override;
+  // ISpecifyPropertyPages
+  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) noexcept override;
+  // ISimpleFrameSite
+  HRESULT STDMETHODCALLTYPE PreMessageFilter(HWND window, UINT message, WPARAM w, LPARAM l, LRESULT* result,
+                                             DWORD* cookie) noexcept override;
+  HRESULT STDMETHODCALLTYPE PostMessageFilter(HWND window, UINT message, WPARAM w, LPARAM l, LRESULT* result,
+                                              DWORD cookie) noexcept override;
+
+  // ---- drawing and data (drawing.cpp) ----
+  // IViewObject, IViewObject2, IViewObjectEx
+  HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device, HDC targetDc,
+                                 HDC drawDc, LPCRECTL bounds, LPCRECTL windowBounds,
+                                 BOOL(STDMETHODCALLTYPE* cont)(ULONG_PTR), ULONG_PTR contArgument) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetColorSet(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device,
+                                        HDC targetDc, LOGPALETTE** out) noexcept override;
+  HRESULT STDMETHODCALLTYPE Freeze(DWORD aspect, LONG index, void* aspectInfo, DWORD* cookie) noexcept override;
+  HRESULT STDMETHODCALLTYPE Unfreeze(DWORD cookie) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device,
+                                      LPSIZEL size) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetRect(DWORD aspect, LPRECTL rect) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetViewStatus(DWORD* status) noexcept override;
+  HRESULT STDMETHODCALLTYPE QueryHitPoint(DWORD aspect, LPCRECT bounds, POINT location, LONG closeHint,
+                                          DWORD* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE QueryHitRect(DWORD aspect, LPCRECT bounds, LPCRECT location, LONG closeHint,
+                                         DWORD* result) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetNaturalExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device, HDC targetDc,
+                                             DVEXTENTINFO* info, LPSIZEL size) noexcept override;
+  // IDataObject
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC* format, STGMEDIUM* medium) noexcept override;
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) noexcept override;
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) noexcept override;
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) noexcept override;
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
+                                    DWORD* cookie) noexcept override;
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD cookie) noexcept override;
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA** out) noexcept override;
+
+  // ---- persistence (persistence.cpp) ----
+  // IPersist (through both persistence interfaces)
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* out) noexcept override;
+  // IPersistStreamInit
+  HRESULT STDMETHODCALLTYPE IsDirty() noexcept override;
+  HRESULT STDMETHODCALLTYPE Load(LPSTREAM stream) noexcept override;
+  HRESULT STDMETHODCALLTYPE Save(LPSTREAM stream, BOOL clearDirty) noexcept override;
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) noexcept override;
+  HRESULT STDMETHODCALLTYPE InitNew() noexcept override;
+  // IPersistStorage
+  HRESULT STDMETHODCALLTYPE InitNew(IStorage* storage) noexcept override;
+  HRESULT STDMETHODCALLTYPE Load(IStorage* storage) noexcept override;
+  HRESULT STDMETHODCALLTYPE Save(IStorage* storage, BOOL sameAsLoad) noexcept override;
+  HRESULT STDMETHODCALLTYPE SaveCompleted(IStorage* storage) noexcept override;
+  HRESULT STDMETHODCALLTYPE HandsOffStorage() noexcept override;
+
   // The firers of IVANTEvents: every connected sink, lowest slot first.
   void Fire(DISPID id) noexcept;
   // The key goes by reference, sign-extended; the sinks may replace it.
@@ -127,6 +245,21 @@ class TVANT1Impl final : public IVANT,
   HRESULT Put(DISPID id, Edit&& edit);
   HRESULT PutFont(IFontDisp* font);
 
+  // ---- embedding state (embedding.cpp) ----
+  // What happens when the form's window gets a message, before or after the form.
+  LRESULT ControlMessage(HWND hwnd, UINT message, WPARAM w, LPARAM l);
+  HRESULT ActivateInPlace(LONG verb, const RECT* position);
+  HRESULT UIActivate();
+  void LeaveUIActive();
+  HRESULT DoPropertiesVerb(HWND parent);
+  HRESULT AmbientChanged(DISPID id);
+  HRESULT Ambient(DISPID id, VARIANT* value);
+  void InvalidateView();  // redraw: the window when in-place active, else the view sink
+
+  // ---- drawing (drawing.cpp) ----
+  // Paints the form and its children into `dc` at `origin` (device units).
+  void PaintForm(HDC dc, POINT origin);
+
   volatile LONG refs_ = 1;  // the creator's reference until Create returns
   Inner inner_;
   IUnknown* controlling_;  // the outer object, or inner_
@@ -141,6 +274,30 @@ class TVANT1Impl final : public IVANT,
   ConnectionPoint propertyNotify_;
   ConnectionPoint events_;
   std::unique_ptr<FontLink> font_;
+
+  // What the host gave, each an owned reference.
+  ComPtr<IOleClientSite> clientSite_;
+  ComPtr<IOleInPlaceSite> inPlaceSite_;
+  ComPtr<IDispatch> ambient_;
+  ComPtr<IOleControlSite> controlSite_;
+  ComPtr<IOleInPlaceFrame> frame_;           // while in-place active
+  ComPtr<IOleInPlaceUIWindow> document_;     // while in-place active (may be null)
+  ComPtr<IDataAdviseHolder> dataAdvise_;
+  ComPtr<IOleAdviseHolder> oleAdvise_;
+  ComPtr<IAdviseSink> viewSink_;
+  DWORD viewAspects_ = 0, viewFlags_ = 0;
+
+  HWND controlWindow_ = nullptr;  // the form's window once in-place active
+  SIZEL extent_{5080, 5080};         // HIMETRIC
+  SIZEL naturalExtent_{5080, 5080};  // HIMETRIC
+  bool inPlaceActive_ = false;
+  bool uiActive_ = false;
+  bool windowOnly_ = true;  // the control always has a window of its own
+  bool requiresSave_ = false;
+  bool autoSize_ = false;
+  bool recomposeOnResize_ = false;
+  bool resizeNatural_ = false;
+  LONG freezeCount_ = 0;
 };
 
 }  // namespace vant::host

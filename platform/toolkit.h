@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -202,6 +203,16 @@ class FormWindow {
     Realise(previous);
   }
 
+  // What the form's parent tells it: a host's ambient colour and font, and
+  // that its 3-D look changed. The form keeps its own colour and font (it
+  // does not follow its parent's) and remembers what it was told.
+  void ParentColourChanged(std::uint32_t colour) { parentColour_ = colour; }
+  void ParentFontChanged(const FormFont& font) { parentFont_ = font; }
+  void ParentCtl3DChanged() { ++parentCtl3DChanges_; }
+  std::optional<std::uint32_t> ParentColour() const { return parentColour_; }
+  std::optional<FormFont> ParentFont() const { return parentFont_; }
+  int ParentCtl3DChanges() const { return parentCtl3DChanges_; }
+
   // The form's own events, raised by the toolkit from the user's actions
   // (on Windows from the window's messages). OnKeyPress sees a character
   // key (before the focused control when KeyPreview is set); setting it to
@@ -213,6 +224,11 @@ class FormWindow {
   // Makes the toolkit's window follow `properties_`, which replaced `previous`.
   virtual void Realise(const FormProperties& previous) {}
   FormProperties properties_;
+
+ private:
+  std::optional<std::uint32_t> parentColour_;
+  std::optional<FormFont> parentFont_;
+  int parentCtl3DChanges_ = 0;
 };
 
 enum class MsgButtons : std::uint8_t { Ok, OkCancel, YesNo };
