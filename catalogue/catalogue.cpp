@@ -53,8 +53,20 @@ void Catalogue::SetName(FileEntry& entry, std::string_view name) {
   entry.Name = at;
 }
 
+void Catalogue::SetVolumeName(const FileEntry& entry, std::u16string_view name) {
+  if (!keepVolumeNames_) return;
+  if (entry.RecordNumber >= volumeNames_.size()) volumeNames_.resize(std::size_t{entry.RecordNumber} + 1);
+  volumeNames_[entry.RecordNumber].assign(name);
+}
+
+std::u16string_view Catalogue::VolumeName(const FileEntry& entry) const {
+  return entry.RecordNumber < volumeNames_.size() ? std::u16string_view(volumeNames_[entry.RecordNumber])
+                                                  : std::u16string_view();
+}
+
 void Catalogue::Clear() {
   chunks_.clear();
+  volumeNames_.clear();
   count_ = 0;
   arena_.clear();
   arenaUsed_ = ArenaBlock;

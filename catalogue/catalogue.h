@@ -72,6 +72,14 @@ class Catalogue {
   FileEntry& Append();
   // Gives `entry` a copy of `name` in the arena.
   void SetName(FileEntry& entry, std::string_view name);
+  // The names as the volume holds them (UTF-16 units), for tools that show
+  // them whole; the form's 8-bit names stay its only names. Kept only when
+  // asked for (it costs a string per record), and the choice outlives Clear.
+  void KeepVolumeNames(bool keep) { keepVolumeNames_ = keep; }
+  bool KeepsVolumeNames() const { return keepVolumeNames_; }
+  void SetVolumeName(const FileEntry& entry, std::u16string_view name);
+  // Empty when none was kept for the entry.
+  std::u16string_view VolumeName(const FileEntry& entry) const;
   void Reserve(std::size_t count);
   // Releases every entry and name.
   void Clear();
@@ -92,6 +100,8 @@ class Catalogue {
   std::size_t arenaUsed_ = ArenaBlock;  // bytes used in the last block
   std::size_t arenaBytes_ = 0;
   std::uint64_t generation_ = 0;
+  bool keepVolumeNames_ = false;
+  std::vector<std::u16string> volumeNames_;  // by record number
 };
 
 }  // namespace vant

@@ -42,8 +42,8 @@ std::optional<std::string> FormatFileTime(std::int64_t filetime) {
   return std::string(text);
 }
 
-std::string BuildFolderPath(const RowContext& context, const FileEntry& entry) {
-  std::string path;
+FolderPathParts BuildFolderPathParts(const RowContext& context, const FileEntry& entry) {
+  FolderPathParts parts;
   std::unordered_set<std::uint64_t> seen;  // a cycle of parents ends the walk
   const FileEntry* at = &entry;
   while (at->ParentRecord != RootDirectoryRecord) {
@@ -52,7 +52,7 @@ std::string BuildFolderPath(const RowContext& context, const FileEntry& entry) {
       const FileEntry& folder = context.Entries.At(static_cast<std::size_t>(parent));
       if (folder.IsBaseRecord && folder.IsDirectory) {
         if (!seen.insert(parent).second) break;
-        path.insert(0, std::string(folder.NameView()) + '\\');
+        parts.Folders.push_back(&folder);
         at = &folder;
         continue;
       }
@@ -61,13 +61,22 @@ std::string BuildFolderPath(const RowContext& context, const FileEntry& entry) {
       for (TreeNode c = context.Tree.FirstChild(context.LostItemsNode); c; c = context.Tree.NextSibling(c)) {
         const auto* data = static_cast<const FolderNodeData*>(context.Tree.Data(c));
         if (data && data->RecordNumber == parent) {
-          path.insert(0, "Elementos perdidos\\" + context.Tree.Text(c) + '\\');
+          parts.LostCaptions = {"Elementos perdidos", context.Tree.Text(c)};
           break;
         }
       }
     }
     break;
   }
+  std::reverse(parts.Folders.begin(), parts.Folders.end());
+  return parts;
+}
+
+std::string BuildFolderPath(const RowContext& context, const FileEntry& entry) {
+  const FolderPathParts parts = BuildFolderPathParts(context, entry);
+  std::string path;
+  for (const std::string& caption : parts.LostCaptions) path += caption + '\\';
+  for (const FileEntry* folder : parts.Folders) path += std::string(folder->NameView()) + '\\';
   return path;
 }
 

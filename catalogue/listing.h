@@ -31,6 +31,16 @@ struct RowContext {
 // "Elementos perdidos\dir 0x...\" when such a node exists) and on cycles.
 std::string BuildFolderPath(const RowContext& context, const FileEntry& entry);
 
+// The same path in its parts, for callers that show or write each folder's
+// name in their own way: the captions of the lost-items and placeholder
+// nodes when the walk met a lost parent, then the folder entries from the
+// top down.
+struct FolderPathParts {
+  std::vector<std::string> LostCaptions;
+  std::vector<const FileEntry*> Folders;
+};
+FolderPathParts BuildFolderPathParts(const RowContext& context, const FileEntry& entry);
+
 // The captions after the image column: name, [folder,] size, three times.
 std::vector<std::string> FileRowTexts(const RowContext& context, const FileEntry& entry, bool withFolder);
 

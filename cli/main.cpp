@@ -1,12 +1,16 @@
 // vant: the recovery engine on the command line, over disk images and
 // block devices (always opened read-only).
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -18,6 +22,8 @@
 #include "catalogue/folder_tree.h"
 #include "catalogue/listing.h"
 #include "catalogue/search.h"
+#include "cli/names.h"
+#include "cli/output_tree.h"
 #include "cli/session.h"
 #include "ntfs/mft_scan.h"
 #include "platform/latin1.h"
@@ -76,6 +82,70 @@ Args Parse(int argc, char** argv, int from) {
 
 std::string Utf8(std::string_view latin1) { return Latin1ToUtf8(latin1); }
 
+// A caption or message of the form (8-bit), printed on one line.
+std::string Shown(std::string_view latin1) { return Printable(CodePointsOfLatin1(latin1)); }
+
+// An entry's name as the volume holds it, while the catalogue's 8-bit name
+// is still its low bytes; once the form has renamed the entry ("RECYCLER"
+// shown as "PAPELERA"), the form's name.
+std::u16string NameUnits(const Catalogue& catalogue, const FileEntry& entry) {
+  const std::u16string_view wide = catalogue.VolumeName(entry);
+  const std::string_view narrow = entry.NameView();
+  // The 8-bit name ends at the first unit whose low byte is zero (U+0100).
+  std::size_t lowBytes = 0;
+  while (lowBytes < wide.size() && (wide[lowBytes] & 0xFF) != 0) ++lowBytes;
+  bool same = lowBytes == narrow.size() && !wide.empty();
+  for (std::size_t i = 0; same && i < lowBytes; ++i)
+    same = static_cast<unsigned char>(wide[i] & 0xFF) == static_cast<unsigned char>(narrow[i]);
+  if (same) return std::u16string(wide);
+  std::u16string widened;
+  for (char c : narrow) widened += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return widened;
+}
+
+std::u32string NameOf(const Catalogue& catalogue, const FileEntry& entry) {
+  return CodePoints(NameUnits(catalogue, entry));
+}
+
+// The caption of a tree node: a folder's name as the volume holds it, any
+// other node's text as the form made it.
+std::u32string NodeCaption(const TreeView& tree, TreeNode node, const Catalogue& catalogue) {
+  const std::string text = tree.Text(node);
+  const auto* data = static_cast<const FolderNodeData*>(tree.Data(node));
+  if (data && data->Name && data->RecordNumber < catalogue.Count()) {
+    const FileEntry& entry = catalogue.At(static_cast<std::size_t>(data->RecordNumber));
+    if (entry.IsBaseRecord && entry.NameView() == text) return NameOf(catalogue, entry);
+  }
+  return CodePointsOfLatin1(text);
+}
+
+// Before any work: the image can be opened (the host's own text when not)
+// and holds an NTFS volume. Fills `identity` for the recovery's refusal to
+// write onto it.
+bool CheckImage(const std::string& image, int partition, struct stat* identity = nullptr) {
+  const int fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    std::cerr << "vant: " << image << ": " << std::strerror(errno) << "\n";
+    return false;
+  }
+  struct stat st;
+  const bool statted = ::fstat(fd, &st) == 0;
+  ::close(fd);
+  if (!statted) {
+    std::cerr << "vant: " << image << ": " << std::strerror(errno) << "\n";
+    return false;
+  }
+  if (identity) *identity = st;
+  const std::string fileSystem = image::FileSystemName(image, partition);
+  if (fileSystem != "NTFS") {
+    std::cerr << "vant: " << image << ": not an NTFS volume";
+    if (!fileSystem.empty()) std::cerr << " (" << fileSystem << ")";
+    std::cerr << "\n";
+    return false;
+  }
+  return true;
+}
+
 int Partition(const Args& args) { return args.Has("--partition") ? std::stoi(args.Get("--partition")) : -1; }
 
 // Progress on standard error while a terminal watches.
@@ -92,6 +162,7 @@ void EndProgress() {
 }
 
 bool AnalyseOrSay(Session& s) {
+  s.System.HostTexts = true;
   ShowProgress(s, "analizando");
   const bool ok = s.Analyse('C');
   EndProgress();
@@ -99,7 +170,7 @@ bool AnalyseOrSay(Session& s) {
   if (!ok) {
     std::cerr << "vant: the image cannot be analysed";
     for (const auto& m : s.Toolkit.Asked)
-      if (m.Caption.empty()) std::cerr << ": " << Utf8(m.Text);
+      if (m.Caption.empty()) std::cerr << ": " << Shown(m.Text);
     std::cerr << "\n";
   }
   return ok;
@@ -119,6 +190,8 @@ std::int64_t UnixTime(std::int64_t filetime) {
   return filetime <= 0 ? 0 : filetime / 10'000'000 - 11'644'473'600LL;
 }
 
+class Quiet : public WorkObserver {};
+
 int CommandForm(const Args& args) {
   if (args.Positional.empty()) return std::cerr << kUsage, 2;
   Session s(args.Positional, Partition(args));
@@ -132,7 +205,7 @@ class CliScanObserver : public ScanObserver {
   void SetProgress(std::int64_t p) override {
     if (tty_ && max_ > 0) std::fprintf(stderr, "\rleyendo %3d%%", static_cast<int>(100 * p / max_));
   }
-  void ReportError(std::string_view text) override { std::cerr << "vant: " << Utf8(text) << "\n"; }
+  void ReportError(std::string_view text) override { std::cerr << "vant: " << Shown(text) << "\n"; }
   void DiscardCatalogue() override {}
 
  private:
@@ -142,7 +215,9 @@ class CliScanObserver : public ScanObserver {
 
 int CommandScan(const Args& args) {
   if (args.Positional.size() != 1) return std::cerr << kUsage, 2;
-  headless::System system;
+  if (!CheckImage(args.Positional[0], Partition(args))) return 1;
+  ToolSystem system;
+  system.HostTexts = true;
   headless::DriveMapping mapping;
   mapping.Image = args.Positional[0];
   mapping.Partition = Partition(args);
@@ -158,6 +233,7 @@ int CommandScan(const Args& args) {
     return 1;
   }
   Catalogue catalogue;
+  catalogue.KeepVolumeNames(true);
   CliScanObserver observer;
   const ScanStats stats = ScanMft(context, catalogue, observer, system);
   if (::isatty(2)) std::fprintf(stderr, "\r\033[K");
@@ -167,7 +243,8 @@ int CommandScan(const Args& args) {
   for (std::size_t i = 0; i < catalogue.Count(); ++i) {
     const FileEntry& e = catalogue.At(i);
     if (!e.IsBaseRecord || (deletedOnly && !e.IsDeleted)) continue;
-    const std::string name = Utf8(e.NameView());
+    // A bodyfile's fields are split at "|", so a name's own is escaped too.
+    const std::string name = Printable(NameOf(catalogue, e), body ? U'|' : 0);
     if (body) {
       // MD5|name|inode|mode|UID|GID|size|atime|mtime|ctime|crtime
       std::cout << "0|" << name << (e.IsDeleted ? " (deleted)" : "") << "|" << e.RecordNumber << "|"
@@ -189,104 +266,164 @@ int CommandScan(const Args& args) {
 
 int CommandTree(const Args& args) {
   if (args.Positional.size() != 1) return std::cerr << kUsage, 2;
+  if (!CheckImage(args.Positional[0], Partition(args))) return 1;
   Session s(args.Positional, Partition(args));
   if (!AnalyseOrSay(s)) return 1;
   auto& tree = s.Form->Get<TreeView>("TreeView1");
   TreeNode drive = s.DriveNode('C');
-  std::cout << Utf8(tree.Text(drive)) << " [" << tree.Image(drive) << "]\n"
-            << Utf8(headless::DumpTree(tree, drive, 1));
+  std::cout << Shown(tree.Text(drive)) << " [" << tree.Image(drive) << "]\n";
+  // Iterative walk: deep folder chains must not overflow the stack.
+  std::vector<std::pair<TreeNode, int>> work;
+  for (TreeNode c = tree.FirstChild(drive); c; c = tree.NextSibling(c)) work.emplace_back(c, 1);
+  std::reverse(work.begin(), work.end());
+  while (!work.empty()) {
+    auto [node, depth] = work.back();
+    work.pop_back();
+    std::cout << std::string(static_cast<std::size_t>(depth) * 2, ' ') << Printable(NodeCaption(tree, node, s.Entries))
+              << " [" << tree.Image(node) << "]\n";
+    std::vector<std::pair<TreeNode, int>> kids;
+    for (TreeNode c = tree.FirstChild(node); c; c = tree.NextSibling(c)) kids.emplace_back(c, depth + 1);
+    work.insert(work.end(), kids.rbegin(), kids.rend());
+  }
   return 0;
 }
 
-void PrintRows(const ListView& list) {
+// "C:\folder\sub\" with each folder's name as the volume holds it; a
+// backslash inside a name shows doubled, so the separators stay readable.
+std::string ShownFolderPath(const RowContext& rows, const FileEntry& entry) {
+  const FolderPathParts parts = BuildFolderPathParts(rows, entry);
+  std::string path{rows.DriveLetter, ':', '\\'};
+  for (const std::string& caption : parts.LostCaptions) path += Shown(caption) + '\\';
+  for (const FileEntry* folder : parts.Folders) path += Printable(NameOf(rows.Entries, *folder)) + '\\';
+  return path;
+}
+
+// One row as the form lists it, the name (and, in search results, the
+// folder path) as the volume holds it.
+void PrintRow(int image, const std::vector<std::string>& texts, const FileEntry* entry, const RowContext& rows,
+              bool withFolder) {
+  std::cout << image;
+  for (std::size_t c = 1; c <= texts.size(); ++c) {
+    const std::string& text = texts[c - 1];
+    std::cout << '\t';
+    if (entry && c == 1 && text == entry->NameView()) std::cout << Printable(NameOf(rows.Entries, *entry));
+    else if (entry && c == 2 && withFolder) std::cout << ShownFolderPath(rows, *entry);
+    else std::cout << Shown(text);
+  }
+  std::cout << '\n';
+}
+
+void PrintRows(const ListView& list, const RowContext& rows) {
   for (int r = 0; r < list.RowCount(); ++r) {
-    std::cout << list.RowImage(r);
+    std::vector<std::string> texts;
     for (int c = 1;; ++c) {
-      const std::string text = list.RowText(r, c);
+      std::string text = list.RowText(r, c);
       if (text.empty() && list.RowText(r, c + 1).empty()) break;
-      std::cout << '\t' << Utf8(text);
+      texts.push_back(std::move(text));
     }
-    std::cout << '\n';
+    PrintRow(list.RowImage(r), texts, static_cast<const FileEntry*>(list.RowData(r)), rows, false);
   }
 }
 
-std::string ToLatin1(std::string_view utf8) {
-  std::string out;
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c >= 0xC2 && c <= 0xC3 && i + 1 < utf8.size()) {
-      out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
-    } else {
-      out += static_cast<char>(c);
+RowContext RowsOf(Session& s) {
+  return RowContext{s.Entries, s.Form->Get<TreeView>("TreeView1"), s.Form->LostItemsNode(), 'C'};
+}
+
+// A folder by its path below the drive, "/" or "\" between names, each name
+// as the volume holds it (or as the tree shows it for the form's own nodes).
+TreeNode FindFolder(Session& s, std::string_view pathUtf8) {
+  std::u32string path = CodePointsOfUtf8(pathUtf8);
+  for (char32_t& c : path)
+    if (c == U'/') c = U'\\';
+  while (!path.empty() && path.back() == U'\\') path.pop_back();
+  const auto& tree = s.Form->Get<TreeView>("TreeView1");
+  TreeNode at = s.DriveNode('C');
+  std::u32string_view rest = path;
+  while (at && !rest.empty()) {
+    // Matched by whole captions, as a name may itself hold a backslash.
+    TreeNode found = nullptr;
+    std::size_t used = 0;
+    for (TreeNode c = tree.FirstChild(at); c; c = tree.NextSibling(c)) {
+      const std::u32string caption = NodeCaption(tree, c, s.Entries);
+      if (caption.size() > used && rest.starts_with(caption) && (rest.size() == caption.size() || rest[caption.size()] == U'\\')) {
+        found = c;
+        used = caption.size();
+      }
     }
+    at = found;
+    rest.remove_prefix(std::min(rest.size(), used + 1));
   }
-  return out;
+  return at;
 }
 
 int CommandLs(const Args& args) {
   if (args.Positional.size() != 2) return std::cerr << kUsage, 2;
+  if (!CheckImage(args.Positional[0], Partition(args))) return 1;
   Session s({args.Positional[0]}, Partition(args));
   if (!AnalyseOrSay(s)) return 1;
-  auto& tree = s.Form->Get<TreeView>("TreeView1");
-  std::string path = ToLatin1(args.Positional[1]);
-  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  TreeNode node = path.empty() ? s.DriveNode('C') : headless::FindNode(tree, path, s.DriveNode('C'));
+  TreeNode node = FindFolder(s, args.Positional[1]);
   if (!node) {
-    std::cerr << "vant: no folder " << args.Positional[1] << " in the tree\n";
+    std::cerr << "vant: no folder " << Printable(CodePointsOfUtf8(args.Positional[1])) << " in the tree\n";
     return 1;
   }
   if (args.Has("--deleted")) s.Form->Get<CheckBox>("CheckBox1").SetChecked(true);
-  headless::ClickNode(tree, node);
-  PrintRows(s.Form->Get<ListView>("ListView1"));
+  headless::ClickNode(s.Form->Get<TreeView>("TreeView1"), node);
+  PrintRows(s.Form->Get<ListView>("ListView1"), RowsOf(s));
   return 0;
 }
 
 int CommandSearch(const Args& args) {
   if (args.Positional.size() != 2) return std::cerr << kUsage, 2;
+  if (!CheckImage(args.Positional[0], Partition(args))) return 1;
   Session s({args.Positional[0]}, Partition(args));
   if (!AnalyseOrSay(s)) return 1;
-  s.Form->Get<EditBox>("Edit1").SetText(ToLatin1(args.Positional[1]));
-  s.Form->Get<FilterBox>("FilterComboBox1").SetSelectedIndex(std::stoi(args.Get("--type", "0")));
-  s.Form->Get<CheckBox>("CheckBox8").SetChecked(args.Has("--whole"));
-  s.Form->Get<CheckBox>("CheckBox2").SetChecked(args.Has("--deleted"));
-  headless::Click(s.Form->Get<Button>("BitBtn5"));
-  PrintRows(s.Form->Get<ListView>("ListView2"));
+  auto& types = s.Form->Get<FilterBox>("FilterComboBox1");
+  const int type = std::stoi(args.Get("--type", "0"));
+  if (type < 0 || type >= types.ItemCount()) return std::cerr << "vant: no type " << type << "\n", 2;
+  types.SetSelectedIndex(type);
+  // The form's rule of search on the names as the volume holds them (the
+  // form itself sees only their low bytes), in catalogue order.
+  const NameSearch search(args.Positional[1], types.Mask(), args.Has("--whole"));
+  const bool deletedOnly = args.Has("--deleted");
+  const RowContext rows = RowsOf(s);
+  for (std::size_t i = 0; i < s.Entries.Count(); ++i) {
+    const FileEntry& e = s.Entries.At(i);
+    if (deletedOnly && !e.IsDeleted) continue;
+    const std::u32string name = NameOf(s.Entries, e);
+    if (name.empty() || !search.Matches(name)) continue;
+    PrintRow(e.IsDeleted ? 2 : 0, FileRowTexts(rows, e, true), &e, rows, true);
+  }
   return 0;
 }
-
-// The name as the form's recovery cleans it, made safe as one path component.
-std::string CleanName(std::string_view name) {
-  std::string out(name);
-  for (char& c : out)
-    if (static_cast<signed char>(c) < 32 || c == '/') c = c == '/' ? '_' : ' ';
-  if (out.empty() || out == "." || out == "..") out = "_" + out;
-  return out;
-}
-
-class Quiet : public WorkObserver {};
 
 int CommandRecover(const Args& args) {
   if (args.Positional.empty() || !args.Has("-o")) return std::cerr << kUsage, 2;
   const bool all = args.Has("--all-deleted");
   if (!all && args.Positional.size() < 2) return std::cerr << kUsage, 2;
+  struct stat image;
+  if (!CheckImage(args.Positional[0], Partition(args), &image)) return 1;
   Session s({args.Positional[0]}, Partition(args));
   if (!AnalyseOrSay(s)) return 1;
-  const std::filesystem::path out = args.Get("-o");
-  std::error_code ec;
-  std::filesystem::create_directories(out, ec);
-  const Catalogue& catalogue = s.Form->Entries();
+  const std::string out = args.Get("-o");
+  std::string error;
+  auto tree = OutputTree::Open(out, error);
+  if (!tree) {
+    std::cerr << "vant: " << Printable(CodePointsOfUtf8(error)) << "\n";
+    return 1;
+  }
+  tree->Protect(image.st_dev, image.st_ino);
+  const bool force = args.Has("--force");
+  const Catalogue& catalogue = s.Entries;
   VolumeDevice& volume = *s.Form->Context().VolumeHandle;
   const RecoveryGeometry geometry = ReadRecoveryGeometry(volume);
-  const RowContext rows{catalogue, s.Form->Get<TreeView>("TreeView1"), s.Form->LostItemsNode(), 'C'};
+  const RowContext rows = RowsOf(s);
 
   std::vector<std::size_t> wanted;
   if (all) {
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
       const FileEntry& e = catalogue.At(i);
       // Unnamed slots are reserved records, not files anyone lost.
-      if (e.IsBaseRecord && e.IsDeleted && !e.IsDirectory && !e.NameView().empty()) wanted.push_back(i);
+      if (e.IsBaseRecord && e.IsDeleted && !e.IsDirectory && !NameUnits(catalogue, e).empty()) wanted.push_back(i);
     }
   } else {
     for (std::size_t k = 1; k < args.Positional.size(); ++k) {
@@ -298,58 +435,63 @@ int CommandRecover(const Args& args) {
       wanted.push_back(record);
     }
   }
+  auto widened = [](std::string_view latin1) {
+    std::u16string units;
+    for (char c : latin1) units += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return units;
+  };
   int failures = 0;
   Quiet quiet;
   std::set<std::string> written;
   for (std::size_t index : wanted) {
-    FileEntry& e = const_cast<FileEntry&>(catalogue.At(index));
-    std::filesystem::path target = out;
+    const FileEntry& e = catalogue.At(index);
+    std::vector<std::string> folders;
     if (all) {
-      std::string folder = BuildFolderPath(rows, e);
-      std::string part;
-      for (char c : folder) {
-        if (c == '\\') {
-          target /= Utf8(CleanName(part));
-          part.clear();
-        } else {
-          part += c;
-        }
-      }
+      const FolderPathParts parts = BuildFolderPathParts(rows, e);
+      for (const std::string& caption : parts.LostCaptions) folders.push_back(OutputName(widened(caption), TargetRules::Posix));
+      for (const FileEntry* folder : parts.Folders)
+        folders.push_back(OutputName(NameUnits(catalogue, *folder), TargetRules::Posix));
     }
-    target /= Utf8(CleanName(e.NameView()));
-    // Two deleted files of one name in one folder both come back: the later
-    // one is told apart by its record number.
-    if (!written.insert(target.string()).second) {
-      target.replace_filename(target.stem().string() + "~" + std::to_string(e.RecordNumber) + target.extension().string());
-      written.insert(target.string());
+    std::string name = OutputName(NameUnits(catalogue, e), TargetRules::Posix);
+    std::string relative;
+    for (const std::string& f : folders) relative += f + "/";
+    // Two files whose names come out the same in one folder both come back:
+    // the later one is told apart by its record number.
+    if (!written.insert(relative + name).second) {
+      const std::size_t dot = name.rfind('.');
+      const bool hasExtension = dot != std::string::npos && dot > 0;
+      const std::string stem = hasExtension ? name.substr(0, dot) : name;
+      const std::string extension = hasExtension ? name.substr(dot) : std::string();
+      std::string apart = stem + "~" + std::to_string(e.RecordNumber) + extension;
+      for (int k = 2; !written.insert(relative + apart).second; ++k)
+        apart = stem + "~" + std::to_string(e.RecordNumber) + "-" + std::to_string(k) + extension;
+      name = apart;
     }
+    const std::string shownTarget = Printable(CodePointsOfUtf8((std::filesystem::path(out) / relative / name).string()));
+    FileEntry& entry = const_cast<FileEntry&>(e);
     std::optional<RunList> runs;
-    if (!e.IsResident) runs = LoadRunList(volume, e, geometry, 'C', &catalogue);
+    if (!e.IsResident) runs = LoadRunList(volume, entry, geometry, 'C', &catalogue);
     if (!e.IsResident && !runs) {
-      std::cout << e.RecordNumber << "\t-\t" << target.string() << "\tno data to recover\n";
+      std::cout << e.RecordNumber << "\t-\t" << shownTarget << "\tno data to recover\n";
       continue;
     }
-    const int integrity = ComputeIntegrity(volume, e, runs ? &*runs : nullptr, geometry, quiet);
-    std::filesystem::create_directories(target.parent_path(), ec);
-    struct stat st;
-    if (!args.Has("--force") && ::stat(target.c_str(), &st) == 0) {
-      std::cout << e.RecordNumber << '\t' << integrity << "%\t" << target.string() << "\texists, not overwritten\n";
+    const int integrity = ComputeIntegrity(volume, entry, runs ? &*runs : nullptr, geometry, quiet);
+    OutputTree::Result made = tree->Create(folders, name, force);
+    if (made.What != OutputTree::Outcome::Created) {
+      std::cout << e.RecordNumber << '\t' << integrity << "%\t" << shownTarget << '\t'
+                << Printable(CodePointsOfUtf8(made.Text)) << "\n";
       ++failures;
       continue;
     }
-    std::uint32_t error = 0;
-    auto file = s.System.CreateOutputFile(target.string(), error);
-    if (!file) {
-      std::cout << e.RecordNumber << '\t' << integrity << "%\t" << target.string() << "\t"
-                << Utf8(s.System.ErrorText(error)) << "\n";
-      ++failures;
-      continue;
-    }
-    const ExtractResult r = e.IsResident ? ExtractResidentFile(volume, e, geometry, *file)
-                                         : ExtractRunFile(volume, e.FileSize, *runs, geometry, *file, quiet);
-    std::cout << e.RecordNumber << '\t' << integrity << "%\t" << target.string() << '\t';
-    if (!r.Ok) {
-      std::cout << Utf8(s.System.ErrorText(r.Error)) << "\n";
+    TreeFile& file = *made.File;
+    const ExtractResult r = e.IsResident ? ExtractResidentFile(volume, entry, geometry, file)
+                                         : ExtractRunFile(volume, e.FileSize, *runs, geometry, file, quiet);
+    std::cout << e.RecordNumber << '\t' << integrity << "%\t" << shownTarget << '\t';
+    if (!r.Ok || !file.ErrorText().empty()) {
+      // A failure of ours is told with the host's text; one of the volume's
+      // through the codes the engine reports.
+      std::cout << (file.ErrorText().empty() ? Shown(s.System.ErrorText(r.Error)) : Printable(CodePointsOfUtf8(file.ErrorText())))
+                << "\n";
       ++failures;
     } else if (runs && runs->Encrypted) {
       std::cout << r.BytesWritten << " bytes, encrypted: written as they lie on the volume\n";

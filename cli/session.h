@@ -6,15 +6,27 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "platform/headless/headless_system.h"
 #include "platform/headless/headless_toolkit.h"
 #include "workspace/tvant1.h"
 
 namespace vant::cli {
 
+// The headless system, able to give the host's own texts for error codes
+// instead of the texts the form's Windows would show.
+class ToolSystem : public headless::System {
+ public:
+  bool HostTexts = false;
+  std::string ErrorText(std::uint32_t code) override;
+};
+
 struct Session {
   headless::Toolkit Toolkit;
-  headless::System System;
+  ToolSystem System;
+  // The session's own catalogue, which also keeps the names as the volume
+  // holds them.
+  Catalogue Entries;
   std::unique_ptr<TVANT1> Form;
 
   // Maps the images to C:, D:, ... and builds the form.

@@ -63,6 +63,7 @@ void DecodeFileRecord(Catalogue& catalogue, FileEntry& entry, std::span<const st
   entry.IsDirectory = (flags & rec::FlagDirectory) != 0;
 
   char name[256];
+  char16_t units16[256];
   std::size_t nameLength = 0;
 
   // The first attribute is taken for $STANDARD_INFORMATION without looking
@@ -93,7 +94,10 @@ void DecodeFileRecord(Catalogue& catalogue, FileEntry& entry, std::span<const st
       entry.ParentRecord = GetU64(value->data() + fn::ParentReference) & RecordNumberMask;
       const std::size_t units = (*value)[fn::NameLength];
       if ((*value)[fn::Namespace] != fn::NamespaceDos && fn::Name + 2 * units <= value->size()) {
-        for (std::size_t i = 0; i < units; ++i) name[i] = static_cast<char>((*value)[fn::Name + 2 * i]);
+        for (std::size_t i = 0; i < units; ++i) {
+          name[i] = static_cast<char>((*value)[fn::Name + 2 * i]);
+          units16[i] = static_cast<char16_t>(GetU16(value->data() + fn::Name + 2 * i));
+        }
         nameLength = units;
       }
     }
@@ -101,6 +105,7 @@ void DecodeFileRecord(Catalogue& catalogue, FileEntry& entry, std::span<const st
     current = AttributeAt(record, offset);
   }
   catalogue.SetName(entry, std::string_view(name, nameLength));
+  catalogue.SetVolumeName(entry, std::u16string_view(units16, nameLength));
 
   // $DATA directly after the names, or after exactly one attribute of a known type.
   if (current && current->Type() != attr::Data && IsPassOverType(current->Type())) {
@@ -119,6 +124,7 @@ bool DecodeExtensionRecord(Catalogue& catalogue, FileEntry& base, std::span<cons
   const bool wantName = base.NameView().empty();
   const bool wantData = base.FileSize == 0 && base.DataOffset == 0 && !base.IsResident && !base.IsDirectory;
   char name[256];
+  char16_t units16[256];
   std::size_t nameLength = 0;
   bool haveName = false;
   for (std::size_t offset = GetU16(extension.data() + rec::FirstAttribute);;) {
@@ -132,7 +138,10 @@ bool DecodeExtensionRecord(Catalogue& catalogue, FileEntry& base, std::span<cons
       changed = true;
       const std::size_t units = (*value)[fn::NameLength];
       if ((*value)[fn::Namespace] != fn::NamespaceDos && fn::Name + 2 * units <= value->size()) {
-        for (std::size_t i = 0; i < units; ++i) name[i] = static_cast<char>((*value)[fn::Name + 2 * i]);
+        for (std::size_t i = 0; i < units; ++i) {
+          name[i] = static_cast<char>((*value)[fn::Name + 2 * i]);
+          units16[i] = static_cast<char16_t>(GetU16(value->data() + fn::Name + 2 * i));
+        }
         nameLength = units;
         haveName = true;
       }
@@ -147,6 +156,7 @@ bool DecodeExtensionRecord(Catalogue& catalogue, FileEntry& base, std::span<cons
   }
   if (haveName) {
     catalogue.SetName(base, std::string_view(name, nameLength));
+    catalogue.SetVolumeName(base, std::u16string_view(units16, nameLength));
     if (IsRecycledName(base.NameView(), driveLetter)) base.IsDeleted = true;
   }
   return changed;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef _WIN32  // the unit tests also run in the Windows build
 #include <io.h>
@@ -49,7 +50,11 @@ std::uint32_t FromErrno(int e) {
     case ENOENT: return error_code::FileNotFound;
     case EACCES:
     case EPERM:
-    case EROFS: return error_code::AccessDenied;
+    case EROFS:
+#ifdef ELOOP
+    case ELOOP:  // a link where the file was to be: not followed
+#endif
+      return error_code::AccessDenied;
 #ifdef EDQUOT
     case EDQUOT:
 #endif
@@ -62,8 +67,14 @@ std::uint32_t FromErrno(int e) {
 
 class HostFile : public OutputFile {
  public:
-  explicit HostFile(int fd) : fd_(fd) {}
-  ~HostFile() override { if (fd_ >= 0) ::close(fd_); }
+  // With `temporary`, the data goes to that new file, which takes `path`'s
+  // place once it is complete.
+  explicit HostFile(int fd, std::string temporary = {}, std::string path = {})
+      : fd_(fd), temporary_(std::move(temporary)), path_(std::move(path)) {}
+  ~HostFile() override {
+    if (fd_ >= 0) ::close(fd_);
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  }
   std::size_t Write(const void* data, std::size_t count) override {
     std::size_t done = 0;
     while (done < count) {
@@ -85,12 +96,22 @@ class HostFile : public OutputFile {
       error_ = FromErrno(errno);
     }
     fd_ = -1;
-    return ok;
+    // A replacement that failed anywhere leaves the old file as it was.
+    if (ok && error_ == error_code::Success && !temporary_.empty()) {
+      if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        ok = false;
+        error_ = FromErrno(errno);
+      } else {
+        temporary_.clear();
+      }
+    }
+    return ok && error_ == error_code::Success;
   }
   std::uint32_t LastError() const override { return error_; }
 
  private:
   int fd_;
+  std::string temporary_, path_;
   std::uint32_t error_ = error_code::Success;
 };
 
@@ -192,7 +213,43 @@ std::unique_ptr<OutputFile> System::CreateOutputFile(const std::string& path, st
     return nullptr;
   }
   const std::string host = HostPath(path);
+#ifndef _WIN32
+  // The destination is never reached through a link, never a FIFO, folder
+  // or block device, never one of the mapped images under any name; a
+  // regular file there is replaced by a new one, not written through (its
+  // other hard links keep their bytes). Character devices (/dev/null) are
+  // written as named.
+  struct stat st;
+  if (::lstat(host.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
+      error = error_code::AccessDenied;
+      return nullptr;
+    }
+    for (const auto& [letter, mapping] : drives_) {
+      struct stat image;
+      if (!mapping.Image.empty() && ::stat(mapping.Image.c_str(), &image) == 0 &&
+          (S_ISREG(st.st_mode) ? st.st_dev == image.st_dev && st.st_ino == image.st_ino
+                               : S_ISCHR(image.st_mode) && st.st_rdev == image.st_rdev)) {
+        error = error_code::AccessDenied;
+        return nullptr;
+      }
+    }
+    if (S_ISREG(st.st_mode)) {
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temporary = host + ".vant-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) return std::make_unique<HostFile>(fd, temporary, host);
+        if (errno != EEXIST) break;
+      }
+      error = FromErrno(errno);
+      return nullptr;
+    }
+  }
+  const bool device = ::lstat(host.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+  const int fd = ::open(host.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | (device ? 0 : O_CREAT | O_EXCL), 0644);
+#else
   const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0644);
+#endif
   if (fd < 0) {
     error = FromErrno(errno);
     return nullptr;

@@ -42,6 +42,24 @@ TEST(RecordDecoder, ChoosesTheNameAndParentAsTheVolumeRecordsThem) {
   // Above U+00FF only the low byte stays.
   FileEntry cjk = Decode(c, RecordBuilder().StandardInformation(0, 0, 0).FileName(5, u"\u6587x").Bytes());
   EXPECT_EQ(cjk.NameView(), std::string_view("\x87x"));
+  EXPECT_TRUE(c.VolumeName(cjk).empty());  // not asked for: none kept
+
+  // Asked for, the whole units are kept beside the 8-bit name, which stays
+  // as the form knows it; from an extension record too.
+  Catalogue wide;
+  wide.KeepVolumeNames(true);
+  FileEntry dosAndLong = Decode(wide, RecordBuilder().StandardInformation(0, 0, 0).FileName(5, u"\u041F\xD800.txt").FileName(5, u"P~1.TXT", 2).Bytes());
+  EXPECT_EQ(wide.VolumeName(dosAndLong), u"\u041F\xD800.txt");
+  EXPECT_EQ(dosAndLong.NameView(), "\x1F");  // the low byte of U+D800 ends the 8-bit name
+  FileEntry& base = wide.Append();
+  base.IsBaseRecord = 1;
+  wide.SetName(base, "");
+  EXPECT_TRUE(DecodeExtensionRecord(wide, base, RecordBuilder(1024, 1).FileName(5, u"\u0416.bin").Bytes(), 'C'));
+  EXPECT_EQ(wide.VolumeName(base), u"\u0416.bin");
+  const FileEntry gone = base;  // the entry itself goes with Clear
+  wide.Clear();
+  EXPECT_TRUE(wide.KeepsVolumeNames());
+  EXPECT_TRUE(wide.VolumeName(gone).empty());
 }
 
 TEST(RecordDecoder, FindsDataOnlyWhereTheVolumeKeepsIt) {
