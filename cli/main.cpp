@@ -495,6 +495,8 @@ int CommandRecover(const Args& args) {
       ++failures;
     } else if (runs && runs->Encrypted) {
       std::cout << r.BytesWritten << " bytes, encrypted: written as they lie on the volume\n";
+    } else if (r.CutAtVolumeSize) {
+      std::cout << r.BytesWritten << " bytes, cut at the volume's size (the record claims " << e.FileSize << ")\n";
     } else if (r.UnreadableClusters) {
       std::cout << r.BytesWritten << " bytes, " << r.UnreadableClusters << " unreadable clusters written as zeros\n";
     } else {

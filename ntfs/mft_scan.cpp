@@ -105,10 +105,16 @@ class BatchReader {
     if (b.Got < bytes && volume_.LastError() != 0) {
       // A batch that failed part-way: every record in it is read on its
       // own, so one bad sector costs one record, not the batch.
+      // Past the medium's end every further read fails too: those records
+      // are marked without asking again.
+      bool pastEnd = false;
       for (std::uint64_t k = b.Got / recordSize_; k < stretch.Records; ++k) {
         std::size_t n = 0;
-        if (volume_.Seek(stretch.At + k * recordSize_)) n = volume_.Read(b.Bytes.data() + k * recordSize_, recordSize_);
-        if (n < recordSize_) b.Unreadable[k] = true;
+        if (!pastEnd && volume_.Seek(stretch.At + k * recordSize_)) n = volume_.Read(b.Bytes.data() + k * recordSize_, recordSize_);
+        if (n < recordSize_) {
+          b.Unreadable[k] = true;
+          pastEnd = pastEnd || volume_.LastError() == error_code::HandleEof;
+        }
       }
       b.Got = bytes;
     }
@@ -140,10 +146,13 @@ class RecordWalk {
     const std::uint64_t perBatch = std::max<std::uint64_t>(1, ScanBatchBytes / recordSize_);
     std::uint64_t left = static_cast<std::uint64_t>(std::max<std::int64_t>(geometry_.RecordCount, 0));
     for (const MftExtent& extent : extents) {
-      const std::uint64_t start = std::uint64_t(extent.Lcn) * geometry_.ClusterSize();
-      const std::uint64_t length = std::uint64_t(extent.ClusterCount) * geometry_.ClusterSize();
+      std::uint64_t start, length;
+      // An extent no volume could hold ends the walk.
+      if (extent.Lcn < 0 || __builtin_mul_overflow(std::uint64_t(extent.Lcn), geometry_.ClusterSize(), &start)) break;
+      if (__builtin_mul_overflow(std::uint64_t(extent.ClusterCount), geometry_.ClusterSize(), &length))
+        length = ~std::uint64_t{0};
       // An extent of an odd number of clusters is read up to and across its end.
-      const std::uint64_t records = std::min((length + recordSize_ - 1) / recordSize_, left);
+      const std::uint64_t records = std::min(length / recordSize_ + (length % recordSize_ != 0), left);
       for (std::uint64_t done = 0; done < records;) {
         const std::uint64_t n = std::min(records - done, perBatch);
         plan.push_back({start + done * recordSize_, n});
@@ -152,6 +161,7 @@ class RecordWalk {
       left -= records;
     }
     if (plan.empty() || Cancelled()) return;
+    catalogue_.Reserve(static_cast<std::size_t>(static_cast<std::uint64_t>(std::max<std::int64_t>(geometry_.RecordCount, 0)) - left));
     BatchReader reader(*context_.VolumeHandle, recordSize_, std::move(plan));
     while (BatchReader::Batch* b = reader.Next()) {
       stats_.BytesRead += b->BytesRead;
@@ -251,12 +261,22 @@ ScanStats ScanMft(VolumeContext& context, Catalogue& catalogue, ScanObserver& ob
                         geometry.BytesPerFileRecordSegment >= 512 && geometry.BytesPerFileRecordSegment <= MaxRecordSize &&
                         geometry.ClusterSize() > 0;
   if (readable) {
-    catalogue.Reserve(static_cast<std::size_t>(geometry.RecordCount));
     RecordWalk walk(context, catalogue, observer, geometry);
-    // The extents first (one small request each), then the records.
+    // The extents first (one small request each), then the records; no more
+    // extents than the record count needs are asked for.
     std::vector<MftExtent> all;
     MftExtentEnumerator extents(*context.MftHandle);
-    while (const auto extent = extents.Next()) all.push_back(*extent);
+    const auto wanted = static_cast<std::uint64_t>(geometry.RecordCount) * geometry.BytesPerFileRecordSegment;
+    std::uint64_t covered = 0;
+    while (covered < wanted) {
+      const auto extent = extents.Next();
+      if (!extent) break;
+      all.push_back(*extent);
+      std::uint64_t bytes;
+      if (__builtin_mul_overflow(std::uint64_t(extent->ClusterCount), geometry.ClusterSize(), &bytes) ||
+          __builtin_add_overflow(covered, bytes, &covered))
+        break;
+    }
     walk.Walk(all);
     if (!observer.CancelRequested()) CompleteFromExtensions(*volume, catalogue, walk.Extensions(), geometry, context.DriveLetter);
     stats = walk.Stats();

@@ -1,5 +1,7 @@
 #include "ntfs/volume_context.h"
 
+#include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "ntfs/layout.h"
@@ -84,9 +86,13 @@ bool ReadVolumeData(VolumeDevice& device, VolumeGeometry& geometry) {
   if (!QueryNtfsVolumeData(device, data)) return false;
   geometry.BytesPerFileRecordSegment = GetU32(data + ioctl::NtfsBytesPerFileRecordSegment);
   geometry.MftValidDataLength = GetI64(data + ioctl::NtfsMftValidDataLength);
+  geometry.TotalClusters = ntfs::GetU64(data + ioctl::NtfsTotalClusters);
   if (geometry.BytesPerFileRecordSegment == 0) return false;
-  geometry.RecordCount = static_cast<std::int32_t>(geometry.MftValidDataLength /
-                                                   static_cast<std::int64_t>(geometry.BytesPerFileRecordSegment));
+  // The count is a claim of the volume: a negative or oversized one is
+  // clamped, and the scan reads no further than the $MFT's extents anyway.
+  const std::int64_t records = std::max<std::int64_t>(geometry.MftValidDataLength, 0) /
+                               static_cast<std::int64_t>(geometry.BytesPerFileRecordSegment);
+  geometry.RecordCount = static_cast<std::int32_t>(std::min<std::int64_t>(records, INT32_MAX));
   geometry.HaveVolumeData = true;
   return true;
 }

@@ -50,6 +50,7 @@ struct VolumeGeometry {
   std::uint32_t BytesPerFileRecordSegment = 0;
   std::int64_t MftValidDataLength = 0;
   std::int32_t RecordCount = 0;
+  std::uint64_t TotalClusters = 0;  // from the volume data: the volume's end for every read
   bool HaveVolumeData = false;
   std::uint64_t ClusterSize() const { return std::uint64_t(BytesPerSector) * SectorsPerCluster; }
 };

@@ -66,11 +66,31 @@ ExtractResult ExtractResidentFile(VolumeDevice& volume, const FileEntry& entry, 
 
 namespace {
 
+// The byte offset of a cluster; one no volume could hold lies past every end.
+std::uint64_t ByteOffset(std::uint64_t lcn, std::uint64_t cluster) {
+  std::uint64_t at;
+  return __builtin_mul_overflow(lcn, cluster, &at) ? ~std::uint64_t{0} : at;
+}
+
+std::uint64_t Advance(std::uint64_t at, std::uint64_t by) {
+  return __builtin_add_overflow(at, by, &at) ? ~std::uint64_t{0} : at;
+}
+
 // Reads `bytes` (whole clusters) at byte offset `at` into `out`. When fewer
 // than the `needed` first bytes arrive, the rest of those is read cluster by
 // cluster, and a cluster that cannot be read becomes zeros and is counted.
+// Nothing at or past `volumeEnd` is asked for: it could only fail again.
 void ReadClusters(VolumeDevice& volume, std::uint64_t at, std::size_t bytes, std::size_t needed, std::uint64_t cluster,
-                  std::uint8_t* out, ExtractResult& result) {
+                  std::uint64_t volumeEnd, std::uint8_t* out, ExtractResult& result) {
+  const std::uint64_t held = at >= volumeEnd ? 0 : std::min<std::uint64_t>(bytes, volumeEnd - at);
+  if (held < needed) {
+    const std::size_t from = static_cast<std::size_t>(held / cluster * cluster);
+    std::memset(out + from, 0, needed - from);
+    result.UnreadableClusters += (needed - from + cluster - 1) / cluster;
+    needed = from;
+    bytes = from;
+    if (bytes == 0) return;
+  }
   const std::size_t got = volume.Seek(at) ? volume.Read(out, bytes) : 0;
   if (got >= needed) return;
   for (std::size_t c = got / cluster * cluster; c < needed; c += cluster) {
@@ -86,7 +106,7 @@ void ReadClusters(VolumeDevice& volume, std::uint64_t at, std::size_t bytes, std
 // are all on disk is stored as it is, one without any is zeros, and one that
 // ends in a hole holds LZNT1 chunks for the whole unit.
 void ExtractCompressedUnits(VolumeDevice& volume, std::uint64_t size, const RunList& runs, std::uint64_t cluster,
-                            Writer& writer, ExtractResult& result, WorkObserver& observer) {
+                            std::uint64_t volumeEnd, Writer& writer, ExtractResult& result, WorkObserver& observer) {
   const std::uint64_t unitClusters = std::uint64_t{1} << runs.CompressionUnitLog;
   const std::size_t unitBytes = static_cast<std::size_t>(unitClusters * cluster);
   std::vector<std::uint8_t> packed(unitBytes), plain(unitBytes);
@@ -105,8 +125,8 @@ void ExtractCompressedUnits(VolumeDevice& volume, std::uint64_t size, const RunL
         hole = true;
       } else {
         const auto bytes = static_cast<std::size_t>(take * cluster);
-        ReadClusters(volume, (std::uint64_t(r.Lcn) + used) * cluster, bytes, bytes, cluster, packed.data() + stored * cluster,
-                     result);
+        ReadClusters(volume, ByteOffset(Advance(std::uint64_t(r.Lcn), used), cluster), bytes, bytes, cluster, volumeEnd,
+                     packed.data() + stored * cluster, result);
         stored += take;
       }
       have += take;
@@ -139,9 +159,17 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
     result.Error = error_code::InvalidParameter;
     return result;
   }
+  // A size read from a damaged record can claim anything: no file holds more
+  // than its whole volume, and the copy stops there.
+  std::uint64_t volumeEnd = ~std::uint64_t{0};
+  if (geometry.TotalClusters != 0 && !__builtin_mul_overflow(geometry.TotalClusters, cluster, &volumeEnd) &&
+      size > volumeEnd) {
+    size = volumeEnd;
+    result.CutAtVolumeSize = true;
+  }
   // NTFS compresses only on volumes of clusters up to 4 KiB, in units of 2^n clusters.
   if (runs.Compressed && runs.CompressionUnitLog > 0 && runs.CompressionUnitLog <= 8 && cluster <= 4096) {
-    ExtractCompressedUnits(volume, size, runs, cluster, writer, result, observer);
+    ExtractCompressedUnits(volume, size, runs, cluster, volumeEnd, writer, result, observer);
     writer.Finish();
     return result;
   }
@@ -154,7 +182,7 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
     if (total >= size || writer.Failed()) break;
     if (run.ClusterCount < 1) continue;
     std::uint64_t left = std::min<std::uint64_t>(std::uint64_t(run.ClusterCount) * cluster, size - total);
-    std::uint64_t at = std::uint64_t(run.Lcn) * cluster;
+    std::uint64_t at = ByteOffset(std::uint64_t(run.Lcn), cluster);
     while (left > 0 && !writer.Failed()) {
       const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk));
       // Whole clusters are read; only what the file needs is written.
@@ -162,8 +190,8 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
       if (run.Sparse) {
         std::memset(buffer.data(), 0, want);
       } else {
-        ReadClusters(volume, at, readBytes, want, cluster, buffer.data(), result);
-        at += readBytes;
+        ReadClusters(volume, at, readBytes, want, cluster, volumeEnd, buffer.data(), result);
+        at = Advance(at, readBytes);
       }
       writer.Write(buffer.data(), want);
       left -= want;

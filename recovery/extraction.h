@@ -16,6 +16,7 @@ struct ExtractResult {
   std::uint64_t BytesWritten = 0;
   std::uint64_t UnreadableClusters = 0; // written as zeros so the rest keeps its place
   bool RecordUnreadable = false;        // resident data: the record itself could not be read
+  bool CutAtVolumeSize = false;         // the size claimed more than the whole volume holds
 };
 
 // Data moved per read along a run.
@@ -26,6 +27,8 @@ ExtractResult ExtractResidentFile(VolumeDevice& volume, const FileEntry& entry, 
                                   OutputFile& destination);
 
 // Non-resident data along the run list, cut at `size`; sparse runs are zeros.
+// Clusters past the volume's end are zeros too (counted as unreadable, never
+// asked for), and no file is made larger than the volume.
 ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const RunList& runs,
                              const RecoveryGeometry& geometry, OutputFile& destination, WorkObserver& observer);
 

@@ -20,7 +20,10 @@ RecoveryGeometry ReadRecoveryGeometry(VolumeDevice& volume) {
       g.SectorsPerCluster = v.SectorsPerCluster;
     }
   }
-  if (ReadVolumeData(volume, v)) g.RecordSize = v.BytesPerFileRecordSegment;
+  if (ReadVolumeData(volume, v)) {
+    g.RecordSize = v.BytesPerFileRecordSegment;
+    g.TotalClusters = v.TotalClusters;
+  }
   return g;
 }
 
@@ -35,30 +38,38 @@ std::optional<std::vector<std::uint8_t>> ReadEntryRecord(VolumeDevice& volume, c
 
 namespace {
 
+// No volume has 2^40 clusters: a longer run, or a list longer in all, is
+// garbage, and keeping the total this small keeps every later sum exact.
+constexpr std::int64_t kMaxListClusters = std::int64_t{1} << 40;
+
+// Where the list being built stands, carried from piece to piece.
+struct ListEnd {
+  std::int64_t LastLcn = 0;   // start of the last run with clusters on disk
+  std::int64_t Clusters = 0;  // clusters of every run so far
+};
+
 // Appends the runs of one piece of mapping pairs. The first run of a piece
 // is absolute (each piece starts from LCN 0): it is made relative to the
 // last run already in the list so the list reads as one.
-bool AppendPairs(RunList& list, std::span<const std::uint8_t> pairs, bool takeEndMarker) {
-  std::int64_t last = 0;
-  for (const DiskRun& r : AbsoluteRuns(list))
-    if (!r.Sparse) last = r.Lcn;
-  bool first = true;
+bool AppendPairs(RunList& list, ListEnd& end, std::span<const std::uint8_t> pairs, bool takeEndMarker) {
+  std::int64_t lcn = 0;  // absolute start of this piece's runs, from its own 0
   for (std::size_t at = 0;;) {
     ntfs::RunEntry run;
     const bool more = ntfs::DecodeRunEntry(pairs.subspan(at), run);
-    // No volume has 2^40 clusters: a longer run is garbage, and keeping
-    // lengths this small keeps every later sum of them exact.
-    if (run.Bad || run.Length < 0 || run.Length > (std::int64_t{1} << 40)) {
+    if (run.Bad || run.Length < 0 || run.Length > kMaxListClusters - end.Clusters) {
       list.Truncated = true;
       return false;
     }
     if (takeEndMarker || pairs[at] != 0) {
       RunRecord r{run.Offset, run.Length, !run.HasOffset && pairs[at] != 0};
-      if (first && !r.Sparse && !list.Runs.empty() && __builtin_sub_overflow(run.Offset, last, &r.LcnDelta)) {
-        list.Truncated = true;
-        return false;
+      if (!r.Sparse) {
+        if (__builtin_add_overflow(lcn, run.Offset, &lcn) || __builtin_sub_overflow(lcn, end.LastLcn, &r.LcnDelta)) {
+          list.Truncated = true;
+          return false;
+        }
+        end.LastLcn = lcn;
       }
-      if (!r.Sparse) first = false;
+      end.Clusters += run.Length;
       list.Runs.push_back(r);
     }
     at += run.Size;
@@ -113,12 +124,13 @@ std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry,
         pieces.push_back({a.StartingVcn, a.Record});
     std::sort(pieces.begin(), pieces.end());
   }
+  ListEnd listEnd;
   // No $DATA in the record itself (offset 0): its runs are all in extension records.
   if (entry.DataOffset != 0) {
     std::span<const std::uint8_t> pairs(record->data() + entry.DataOffset, record->size() - entry.DataOffset);
     // The first entry is always taken, even an end marker ({0, 0}, no
     // clusters), unless more pieces follow.
-    AppendPairs(list, pairs, pieces.empty());
+    AppendPairs(list, listEnd, pairs, pieces.empty());
   }
   for (const auto& [vcn, number] : pieces) {
     std::optional<std::vector<std::uint8_t>> extension;
@@ -130,7 +142,7 @@ std::optional<RunList> LoadRunList(VolumeDevice& volume, const FileEntry& entry,
     }
     bool found = false;
     if (auto piece = ntfs::FindDataPiece(*extension, vcn))
-      if (auto pairs = piece->MappingPairs()) found = AppendPairs(list, *pairs, false);
+      if (auto pairs = piece->MappingPairs()) found = AppendPairs(list, listEnd, *pairs, false);
     if (!found) {
       list.Truncated = true;
       break;

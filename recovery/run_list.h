@@ -29,11 +29,12 @@ struct RunList {
 
 // Cluster geometry as the recovery reads it once per command: bytes per
 // sector from the geometry request, sectors per cluster from the boot sector,
-// and the record size from the NTFS volume data.
+// the record size and the cluster count from the NTFS volume data.
 struct RecoveryGeometry {
   std::uint32_t BytesPerSector = 0;
   std::uint32_t SectorsPerCluster = 0;
   std::uint32_t RecordSize = 0;
+  std::uint64_t TotalClusters = 0;  // the volume's end; 0 when the volume did not say
   std::uint64_t ClusterSize() const { return std::uint64_t(BytesPerSector) * SectorsPerCluster; }
   bool Usable() const { return ClusterSize() != 0 && RecordSize >= 512; }
 };

@@ -20,6 +20,10 @@ bool NtfsAnswers::Load() {
   auto boot = ParseNtfsBootSector(sector);
   if (!boot) return false;
   boot_ = *boot;
+  // A size field is only a claim: every loop it drives (the bitmap count,
+  // the records, the bitmap answers) stops where the medium ends.
+  heldClusters_ = std::min<std::uint64_t>(boot_.TotalSectors / boot_.SectorsPerCluster, source_.Size() / boot_.ClusterSize);
+  if (std::uint64_t(boot_.MftLcn) >= heldClusters_) return false;
   // Record 0 describes the $MFT itself; read it where the boot sector says.
   std::vector<std::uint8_t> record(boot_.RecordSize);
   if (source_.ReadAt(std::uint64_t(boot_.MftLcn) * boot_.ClusterSize, record.data(), record.size()) != record.size())
@@ -30,21 +34,48 @@ bool NtfsAnswers::Load() {
   auto pairs = data->MappingPairs();
   if (!pairs) return false;
   DecodeMappingPairs(*pairs, data->LowestVcn(), mft_);
+  KeepHeld(mft_);
   if (mft_.empty()) return false;
   // A $MFT too fragmented for record 0 goes on in extension records; they are
   // found through the extents known so far, which grow as they are read.
   AddExtensionExtents(record, 0, mft_);
-  mftInitialized_ = data->InitializedSize();
+  const std::uint64_t mftBytes = KeepHeld(mft_);
+  if (mft_.empty()) return false;
+  mftInitialized_ = static_cast<std::int64_t>(
+      std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max<std::int64_t>(data->InitializedSize(), 0)), mftBytes));
   ntfs_ = true;
   // $Bitmap (record 6): one bit per cluster.
   if (auto bitmapRecord = ReadRecord(6)) {
     if (auto b = FindAttribute(*bitmapRecord, attr::Data); b && b->NonResident()) {
       if (auto p = b->MappingPairs()) DecodeMappingPairs(*p, b->LowestVcn(), bitmap_);
+      KeepHeld(bitmap_);
       AddExtensionExtents(*bitmapRecord, 6, bitmap_);
-      bitmapSize_ = b->DataSize();
+      const std::uint64_t bitmapBytes = KeepHeld(bitmap_);
+      bitmapSize_ = static_cast<std::int64_t>(
+          std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max<std::int64_t>(b->DataSize(), 0)), bitmapBytes));
     }
   }
   return true;
+}
+
+std::uint64_t NtfsAnswers::KeepHeld(std::vector<Extent>& extents) const {
+  std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.Vcn < b.Vcn; });
+  std::int64_t next = extents.empty() ? 0 : extents.front().Vcn;
+  std::uint64_t clusters = 0;
+  std::size_t kept = 0;
+  for (Extent& e : extents) {
+    // Neither the $MFT nor the $Bitmap has holes; a gap or an overlap is damage.
+    if (e.Sparse() || e.Vcn != next || e.Length <= 0 || std::uint64_t(e.Lcn) >= heldClusters_) break;
+    const std::uint64_t room = heldClusters_ - std::uint64_t(e.Lcn);
+    const bool cut = std::uint64_t(e.Length) > room;
+    if (cut) e.Length = static_cast<std::int64_t>(room);
+    clusters += std::uint64_t(e.Length);
+    next = e.Vcn + e.Length;
+    ++kept;
+    if (cut) break;
+  }
+  extents.resize(kept);
+  return clusters * boot_.ClusterSize;
 }
 
 void NtfsAnswers::AddExtensionExtents(std::span<const std::uint8_t> base, std::uint64_t baseNumber,
@@ -62,7 +93,6 @@ void NtfsAnswers::AddExtensionExtents(std::span<const std::uint8_t> base, std::u
     if (auto piece = FindDataPiece(*extension, e.StartingVcn))
       if (auto p = piece->MappingPairs()) DecodeMappingPairs(*p, e.StartingVcn, extents);
   }
-  std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.Vcn < b.Vcn; });
 }
 
 std::size_t NtfsAnswers::ReadData(const std::vector<Extent>& extents, std::uint64_t offset, std::uint8_t* out,
@@ -75,7 +105,9 @@ std::size_t NtfsAnswers::ReadData(const std::vector<Extent>& extents, std::uint6
     auto it = std::find_if(extents.begin(), extents.end(), [vcn](const Extent& e) { return vcn >= e.Vcn && vcn < e.Vcn + e.Length; });
     if (it == extents.end()) break;
     const std::uint64_t within = at - std::uint64_t(it->Vcn) * cluster;
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, std::uint64_t(it->Length) * cluster - within));
+    std::uint64_t extentBytes;
+    if (it->Length <= 0 || __builtin_mul_overflow(std::uint64_t(it->Length), cluster, &extentBytes) || within >= extentBytes) break;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, extentBytes - within));
     if (it->Sparse()) {
       std::memset(out + done, 0, n);
     } else if (source_.ReadAt(std::uint64_t(it->Lcn) * cluster + within, out + done, n) != n) {
@@ -127,11 +159,11 @@ IoResult NtfsAnswers::VolumeData(std::uint8_t* out, std::size_t size) {
   if (!Load()) return {error_code::InvalidParameter, 0};
   if (size < ioctl::NtfsVolumeDataSize) return {error_code::InsufficientBuffer, 0};
   std::memset(out, 0, ioctl::NtfsVolumeDataSize);
-  const std::uint64_t totalClusters = boot_.TotalSectors / boot_.SectorsPerCluster;
+  const std::uint64_t totalClusters = heldClusters_;
   if (!freeClusters_) {
     std::int64_t used = 0;
     std::vector<std::uint8_t> chunk(65536);
-    const std::uint64_t bytes = (totalClusters + 7) / 8;
+    const std::uint64_t bytes = std::min<std::uint64_t>((totalClusters + 7) / 8, static_cast<std::uint64_t>(bitmapSize_));
     for (std::uint64_t at = 0; at < bytes; at += chunk.size()) {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), bytes - at));
       const std::size_t got = ReadData(bitmap_, at, chunk.data(), n);
@@ -140,13 +172,14 @@ IoResult NtfsAnswers::VolumeData(std::uint8_t* out, std::size_t size) {
         if ((at + k + 1) * 8 > totalClusters) b &= static_cast<std::uint8_t>((1u << (totalClusters - (at + k) * 8)) - 1);
         used += __builtin_popcount(b);
       }
+      if (got < n) break;  // the rest of the bitmap is not on the medium either
     }
     freeClusters_ = static_cast<std::int64_t>(totalClusters) - used;
   }
   std::uint8_t sector[512];
   source_.ReadAt(0, sector, sizeof sector);
   PutU64(out + ioctl::NtfsVolumeSerialNumber, GetU64(sector + boot::SerialNumber));
-  PutU64(out + ioctl::NtfsNumberSectors, boot_.TotalSectors);
+  PutU64(out + ioctl::NtfsNumberSectors, std::min<std::uint64_t>(boot_.TotalSectors, source_.Size() / boot_.BytesPerSector));
   PutU64(out + ioctl::NtfsTotalClusters, totalClusters);
   PutU64(out + ioctl::NtfsFreeClusters, static_cast<std::uint64_t>(*freeClusters_));
   PutU32(out + ioctl::NtfsBytesPerSector, boot_.BytesPerSector);
@@ -180,7 +213,7 @@ IoResult NtfsAnswers::Retrieval(const std::uint8_t* in, std::size_t inSize, std:
 IoResult NtfsAnswers::Bitmap(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t size) {
   if (!Load()) return {error_code::InvalidParameter, 0};
   if (inSize < 8 || size < ioctl::BitmapBytes + 1) return {error_code::InvalidParameter, 0};
-  const std::int64_t total = static_cast<std::int64_t>(boot_.TotalSectors / boot_.SectorsPerCluster);
+  const auto total = static_cast<std::int64_t>(heldClusters_);
   std::int64_t start = GetI64(in);
   if (start < 0 || start >= total) return {error_code::InvalidParameter, 0};
   start &= ~std::int64_t{7};  // the driver answers from a whole bitmap byte

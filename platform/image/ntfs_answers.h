@@ -42,11 +42,17 @@ class NtfsAnswers {
   // places in extension records.
   void AddExtensionExtents(std::span<const std::uint8_t> base, std::uint64_t baseNumber, std::vector<ntfs::Extent>& extents);
   std::size_t ReadData(const std::vector<ntfs::Extent>& extents, std::uint64_t offset, std::uint8_t* out, std::size_t count);
+  // Keeps the extents in VCN order up to the first hole, gap or cluster the
+  // medium does not hold; the bytes they cover.
+  std::uint64_t KeepHeld(std::vector<ntfs::Extent>& extents) const;
 
   ByteSource& source_;
   bool loaded_ = false;
   bool ntfs_ = false;
   ntfs::NtfsBootSector boot_;
+  // Clusters the volume really has: the boot sector's count, but never
+  // more than the image or device holds.
+  std::uint64_t heldClusters_ = 0;
   std::vector<ntfs::Extent> mft_;
   std::int64_t mftInitialized_ = 0;
   std::vector<ntfs::Extent> bitmap_;

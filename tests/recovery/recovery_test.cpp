@@ -135,6 +135,50 @@ TEST(Extraction, CopiesRunsWholeWithSparseHolesAndBadClustersAsZeros) {
   EXPECT_TRUE(full.Closed);
 }
 
+TEST(Extraction, NothingPastTheVolumesEndIsReadOrWritten) {
+  MemoryVolume volume(512, 8, 64);
+  RecoveryGeometry g = Geometry(volume, 8);
+  g.TotalClusters = 64;
+  const std::uint64_t cs = volume.ClusterSize();
+  volume.Fill(60, 4, 9);
+  CountingObserver observer;
+
+  // A run that goes on past the last cluster: the clusters beyond are zeros,
+  // counted, and never asked of the device.
+  RunList across{{{60, 10, false}}};
+  MemoryOutput out;
+  ExtractResult r = ExtractRunFile(volume, 10 * cs, across, g, out, observer);
+  EXPECT_TRUE(r.Ok);
+  ASSERT_EQ(out.Data.size(), 10 * cs);
+  EXPECT_TRUE(std::equal(out.Data.begin(), out.Data.begin() + 4 * cs, volume.Bytes().begin() + 60 * cs));
+  EXPECT_TRUE(std::all_of(out.Data.begin() + 4 * cs, out.Data.end(), [](auto b) { return b == 0; }));
+  EXPECT_EQ(r.UnreadableClusters, 6u);
+  EXPECT_LE(volume.FurthestAsked, 64 * cs);
+
+  // A run that starts where no volume reaches, and a size that claims more
+  // than the whole volume: the file stops at the volume's size.
+  RunList far{{{std::int64_t{1} << 38, std::int64_t{1} << 39, false}}};
+  MemoryOutput capped(128 * cs);
+  r = ExtractRunFile(volume, std::uint64_t{1} << 50, far, g, capped, observer);
+  EXPECT_TRUE(r.Ok);
+  EXPECT_TRUE(r.CutAtVolumeSize);
+  EXPECT_EQ(capped.Data.size(), 64 * cs);
+  EXPECT_EQ(r.UnreadableClusters, 64u);
+  EXPECT_LE(volume.FurthestAsked, 64 * cs);
+
+  // The same for a compressed file's units, and for holes.
+  RunList packed{{{60, 10, false}}, false, true, false, 4};
+  MemoryOutput units(128 * cs);
+  r = ExtractRunFile(volume, std::uint64_t{1} << 50, packed, g, units, observer);
+  EXPECT_TRUE(r.CutAtVolumeSize);
+  EXPECT_LE(units.Data.size(), 64 * cs);
+  EXPECT_LE(volume.FurthestAsked, 64 * cs);
+  RunList hole{{{0, std::int64_t{1} << 39, true}}};
+  MemoryOutput zeros(128 * cs);
+  r = ExtractRunFile(volume, std::uint64_t{1} << 50, hole, g, zeros, observer);
+  EXPECT_EQ(zeros.Data.size(), 64 * cs);
+}
+
 TEST(Extraction, ResidentDataComesWholeFromTheFixedUpRecord) {
   MemoryVolume volume(512, 8, 64);
   Catalogue catalogue;

@@ -29,6 +29,7 @@ class MemoryVolume : public VolumeDevice {
   void FailReads(std::uint64_t from, std::uint64_t to) { bad_.emplace_back(from, to); }
   int BitmapRequests = 0;
   std::size_t LargestRead = 0;
+  std::uint64_t FurthestAsked = 0;  // the end of the furthest read asked for
 
   bool Seek(std::uint64_t offset) override {
     pos_ = offset;
@@ -37,6 +38,7 @@ class MemoryVolume : public VolumeDevice {
   std::uint64_t Position() const override { return pos_; }
   std::size_t Read(void* buffer, std::size_t count) override {
     LargestRead = std::max(LargestRead, count);
+    FurthestAsked = std::max<std::uint64_t>(FurthestAsked, pos_ + count);
     std::size_t n = 0;
     while (n < count && pos_ < bytes_.size()) {
       for (auto [from, to] : bad_)
