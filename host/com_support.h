@@ -71,6 +71,36 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
+// The IUnknown of a small heap object that answers one interface of its
+// own: counted references, deleted when the last one goes.
+template <class I>
+class SingleInterface : public I {
+ public:
+  explicit SingleInterface(REFIID iid) : iid_(iid) {}
+  virtual ~SingleInterface() = default;
+  SingleInterface(const SingleInterface&) = delete;
+  SingleInterface& operator=(const SingleInterface&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != iid_) return E_NOINTERFACE;
+    *out = static_cast<I*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
+    const LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return left;
+  }
+
+ private:
+  IID iid_;
+  volatile LONG refs_ = 1;
+};
+
 // A failure with its HRESULT, thrown inside and answered at the boundary.
 class ComError : public std::runtime_error {
  public:

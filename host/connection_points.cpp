@@ -12,29 +12,16 @@ IUnknown* UnknownOf(IConnectionPoint* point) { return point; }
 // An enumerator over a snapshot taken when it was made; every item holds a
 // reference of its own, and each item handed out gets one for the caller.
 template <class IEnum, class Item>
-class SnapshotEnum final : public IEnum {
+class SnapshotEnum final : public SingleInterface<IEnum> {
  public:
-  SnapshotEnum(std::vector<Item> items, std::size_t position) : items_(std::move(items)), position_(position) {
+  SnapshotEnum(std::vector<Item> items, std::size_t position)
+      : SingleInterface<IEnum>(__uuidof(IEnum)), items_(std::move(items)), position_(position) {
     for (const Item& item : items_) UnknownOf(item)->AddRef();
   }
-  ~SnapshotEnum() {
+  ~SnapshotEnum() override {
     for (const Item& item : items_) UnknownOf(item)->Release();
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
-    VANT_RETURN_IF_NULL(out);
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != __uuidof(IEnum)) return E_NOINTERFACE;
-    *out = static_cast<IEnum*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() noexcept override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* out, ULONG* fetched) noexcept override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
     ULONG given = 0;
@@ -66,7 +53,6 @@ class SnapshotEnum final : public IEnum {
  private:
   std::vector<Item> items_;
   std::size_t position_;
-  volatile LONG refs_ = 1;
 };
 
 }  // namespace

@@ -6,25 +6,11 @@ namespace vant::host {
 
 // Hears the font object's property changes; cut off when the link goes, so
 // a font a host still holds never calls into a destroyed control.
-class FontLink::Sink final : public IPropertyNotifySink {
+class FontLink::Sink final : public SingleInterface<IPropertyNotifySink> {
  public:
-  explicit Sink(FontLink* link) : link_(link) {}
+  explicit Sink(FontLink* link) : SingleInterface(IID_IPropertyNotifySink), link_(link) {}
   void Disconnect() { link_ = nullptr; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
-    VANT_RETURN_IF_NULL(out);
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IPropertyNotifySink) return E_NOINTERFACE;
-    *out = static_cast<IPropertyNotifySink*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() noexcept override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE OnChanged(DISPID) noexcept override {
     if (link_) return Boundary(IID_IPropertyNotifySink, [&] {
       link_->Changed();
@@ -36,7 +22,6 @@ class FontLink::Sink final : public IPropertyNotifySink {
 
  private:
   FontLink* link_;
-  volatile LONG refs_ = 1;
 };
 
 FontLink::FontLink(Read read, Write write) : read_(std::move(read)), write_(std::move(write)) {}

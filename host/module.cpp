@@ -30,22 +30,9 @@ namespace {
 
 // The class object. Its own reference count does not keep the library:
 // only LockServer and live controls do.
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public SingleInterface<IClassFactory> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
-    VANT_RETURN_IF_NULL(out);
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() noexcept override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
+  ClassFactory() : SingleInterface(IID_IClassFactory) {}
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) noexcept override {
     VANT_RETURN_IF_NULL(out);
     *out = nullptr;
@@ -57,9 +44,6 @@ class ClassFactory final : public IClassFactory {
     else Module::Instance().Unlock();
     return S_OK;
   }
-
- private:
-  volatile LONG refs_ = 1;
 };
 
 }  // namespace
