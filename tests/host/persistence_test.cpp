@@ -293,10 +293,27 @@ TEST(Persist, CutOrForeignStreamsAreRefusedAndChangeNothing) {
   ASSERT_EQ(SetCaption(source, L"guardado"), S_OK);
   ASSERT_EQ(source->put_Color(0x00102030), S_OK);
   ASSERT_EQ(source->put_BorderWidth(9), S_OK);
+  IFontDisp* sourceFont = nullptr;
+  ASSERT_EQ(source->get_Font(&sourceFont), S_OK);
+  IFont* italic = QueryOf<IFont>(sourceFont, IID_IFont);
+  ASSERT_NE(italic, nullptr);
+  ASSERT_EQ(italic->put_Italic(TRUE), S_OK);
+  italic->Release();
+  sourceFont->Release();
   const std::vector<BYTE> saved = SavedBytes(source);
   ASSERT_GT(saved.size(), 10u);
   ASSERT_EQ(SetCaption(target, L"como estaba"), S_OK);
   ASSERT_EQ(target->put_Color(0x00654321), S_OK);
+  // A font object the host holds from before: it must follow what loads.
+  IFontDisp* heldDisp = nullptr;
+  ASSERT_EQ(target->get_Font(&heldDisp), S_OK);
+  IFont* held = QueryOf<IFont>(heldDisp, IID_IFont);
+  ASSERT_NE(held, nullptr);
+  auto heldItalic = [&] {
+    BOOL on = FALSE;
+    held->get_Italic(&on);
+    return on != FALSE;
+  };
 
   auto unchanged = [&](const char* what) {
     EXPECT_EQ(Caption(target), L"como estaba") << what;
@@ -304,6 +321,7 @@ TEST(Persist, CutOrForeignStreamsAreRefusedAndChangeNothing) {
     LONG width = -1;
     target->get_BorderWidth(&width);
     EXPECT_EQ(width, 0) << what;
+    EXPECT_FALSE(heldItalic()) << what;
   };
   auto refused = [&](const std::vector<BYTE>& bytes, const char* what) {
     const LoadResult r = LoadBytes(target, bytes);
@@ -366,6 +384,9 @@ TEST(Persist, CutOrForeignStreamsAreRefusedAndChangeNothing) {
   LONG width = 0;
   target->get_BorderWidth(&width);
   EXPECT_EQ(width, 9);
+  EXPECT_TRUE(heldItalic()) << "the host's font object shows the loaded font";
+  held->Release();
+  heldDisp->Release();
 
   EXPECT_EQ(source->Release(), 0u);
   EXPECT_EQ(target->Release(), 0u);
