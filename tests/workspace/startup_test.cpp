@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/headless/headless_system.h"
 #include "platform/headless/headless_toolkit.h"
 #include "platform/latin1.h"
@@ -118,6 +121,71 @@ TEST(StartUp, ClicksAndDeletionsLookAfterTheNodes) {
   catalogue.Append();  // an entry without a name
   form.reset();
   EXPECT_EQ(catalogue.Count(), 0u);
+}
+
+TEST(StartUp, TheFormsOwnPropertiesAndEventsForAHost) {
+  headless::Toolkit toolkit;
+  headless::System system;
+  Catalogue catalogue;
+  std::vector<std::string> events;
+  {
+    TVANT1 form(toolkit, system, catalogue);
+    FormWindow& window = form.Window();
+    FormProperties p = window.Properties();
+    EXPECT_EQ(p.Caption, "VANT NTFS v 1.0");
+    EXPECT_EQ(p.Color, ClBtnFace);
+    EXPECT_EQ(p.Font.Points, 8);
+    EXPECT_FALSE(p.Visible) << "hidden until shown";
+    window.Show();
+    EXPECT_TRUE(window.Properties().Visible);
+
+    p = window.Properties();
+    p.Caption = "Recuperaci\xf3n";
+    p.Active = true;  // read-only: ignored
+    window.SetProperties(p);
+    EXPECT_EQ(window.Properties().Caption, "Recuperaci\xf3n");
+    EXPECT_FALSE(window.Properties().Active);
+    // A bad value changes nothing, not even the good ones beside it.
+    p.Caption = "otra";
+    p.AxBorderStyle = static_cast<FormBorder>(4);
+    EXPECT_THROW(window.SetProperties(p), std::invalid_argument);
+    p.AxBorderStyle = FormBorder::Single;
+    p.PixelsPerInch = 0;
+    EXPECT_THROW(window.SetProperties(p), std::invalid_argument);
+    EXPECT_EQ(window.Properties().Caption, "Recuperaci\xf3n");
+    EXPECT_EQ(window.Properties().AxBorderStyle, FormBorder::None);
+
+    window.OnClick = [&] { events.push_back("click"); };
+    window.OnDblClick = [&] { events.push_back("dblclick"); };
+    window.OnActivate = [&] { events.push_back("activate"); };
+    window.OnDeactivate = [&] { events.push_back("deactivate"); };
+    window.OnDestroy = [&] { events.push_back("destroy"); };
+    window.OnKeyPress = [&](char& key) {
+      events.push_back(std::string("key ") + key);
+      if (key == 'a') key = 'A';
+      if (key == 'x') key = 0;
+    };
+    headless::ClickForm(window);
+    headless::DoubleClickForm(window);
+    headless::ActivateForm(window, true);
+    headless::ActivateForm(window, true);
+    headless::ActivateForm(window, false);
+    // KeyPreview: the form sees the field's keys first, and may change or swallow them.
+    auto& field = form.Get<EditBox>("Edit1");
+    headless::Type(field, "axb", &window);
+    EXPECT_EQ(field.Text(), "axb") << "without KeyPreview the form is not asked";
+    p = window.Properties();
+    p.KeyPreview = true;
+    window.SetProperties(p);
+    field.SetText("");
+    headless::Type(field, "axb", &window);
+    EXPECT_EQ(field.Text(), "Ab");
+    p.Enabled = false;
+    window.SetProperties(p);
+    headless::ClickForm(window);  // a disabled form hears no clicks
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"click", "dblclick", "activate", "deactivate", "key a", "key x",
+                                              "key b", "destroy"}));
 }
 
 }  // namespace
