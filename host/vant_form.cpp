@@ -200,7 +200,6 @@ int Run(const Options& options, HINSTANCE instance) {
   wc.lpfnWndProc = FrameProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
   wc.lpszClassName = kFrameClass;
   if (!RegisterClassW(&wc)) return Fail(L"The window class cannot be registered.", HRESULT_FROM_WIN32(GetLastError()));
   RECT outer{0, 0, kFormWidth, kFormHeight};
@@ -208,6 +207,8 @@ int Run(const Options& options, HINSTANCE instance) {
   HWND frame = CreateWindowExW(0, kFrameClass, L"", kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr);
   if (!frame) return Fail(L"The window cannot be made.", HRESULT_FROM_WIN32(GetLastError()));
+  // Shown first, so the control's activation (its focus) lands in an active window.
+  ShowWindow(frame, SW_SHOW);
   RECT client{};
   GetClientRect(frame, &client);
   // The host makes the control from its window text and activates it in place.
@@ -236,7 +237,6 @@ int Run(const Options& options, HINSTANCE instance) {
   }
   control->Release();  // the host keeps its own
 
-  ShowWindow(frame, SW_SHOW);
   UpdateWindow(frame);
   ProcessMessages();
   if (form) {
