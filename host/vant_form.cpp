@@ -217,9 +217,11 @@ int Run(const Options& options, HINSTANCE instance) {
   IUnknown* control = nullptr;
   const HRESULT hr = g_host ? atl.GetControl(g_host, &control) : HRESULT_FROM_WIN32(GetLastError());
   if (FAILED(hr) || !control) {
+    // Told before the frame goes: its destruction ends the message loops.
+    const int code = Fail(L"The control VANTProj1.VANT1 cannot be made (is VANTProj1.ocx beside vant-form.exe?).",
+                          FAILED(hr) ? hr : REGDB_E_CLASSNOTREG);
     DestroyWindow(frame);
-    return Fail(L"The control VANTProj1.VANT1 cannot be made (is VANTProj1.ocx beside vant-form.exe?).",
-                FAILED(hr) ? hr : REGDB_E_CLASSNOTREG);
+    return code;
   }
 
   HWND form = nullptr;
