@@ -200,6 +200,7 @@ int Run(const Options& options, HINSTANCE instance) {
   wc.lpfnWndProc = FrameProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kFrameClass;
   if (!RegisterClassW(&wc)) return Fail(L"The window class cannot be registered.", HRESULT_FROM_WIN32(GetLastError()));
   RECT outer{0, 0, kFormWidth, kFormHeight};
