@@ -5,6 +5,7 @@
 #include <new>
 
 #include "host/module.h"
+#include "host/unattended.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_toolkit.h"
 #include "workspace/tvant1.h"
@@ -106,7 +107,7 @@ TVANT1Impl::TVANT1Impl(IUnknown* outer)
 void TVANT1Impl::FinalConstruct() {
   HWND parking = ParkingWindow();
   system_ = std::make_unique<win32::System>();
-  toolkit_ = std::make_unique<win32::Toolkit>(nullptr, parking);
+  toolkit_ = MakeToolkit(parking);
   form_ = std::make_unique<TVANT1>(*toolkit_, *system_, catalogue_);
   formWindow_ = toolkit_->FormHandle();
   if (!formWindow_) throw std::runtime_error("the form has no window");
