@@ -14,13 +14,6 @@ namespace {
 constexpr OLE_COLOR kFormColour = 0x005AC412;  // a green no system colour has
 constexpr COLORREF kPaper = RGB(255, 0, 255);   // what the bitmap held before
 
-template <class I>
-I* QueryOf(IUnknown* object, REFIID iid) {
-  I* out = nullptr;
-  if (object) object->QueryInterface(iid, reinterpret_cast<void**>(&out));
-  return out;
-}
-
 // A 32-bit bitmap selected into a memory DC, filled with kPaper. Its pixels
 // are read from the bits, in device units whatever mapping a test sets.
 struct Bitmap {
@@ -130,7 +123,7 @@ TEST(Draw, OleDrawPaintsTheFormInsideTheBoundsOnly) {
   EXPECT_EQ(metric.At(230, 230), kPaper);
   EXPECT_EQ(GetMapMode(metric.Dc), MM_LOMETRIC);
 
-  auto* view = QueryOf<IViewObject>(c.Vant, IID_IViewObject);
+  auto* view = Query<IViewObject>(c.Vant, IID_IViewObject);
   ASSERT_NE(view, nullptr);
   const RECTL lbounds{0, 0, 50, 50};
   EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, bitmap.Dc, &lbounds, nullptr, nullptr, 0),
@@ -170,8 +163,8 @@ TEST(Draw, IntoAnEnhancedMetafileAtTheBoundsCorner) {
 TEST(Draw, GetDataGivesAnAnisotropicMetafileOfTheExtent) {
   Control c;
   ASSERT_NE(c.Vant, nullptr);
-  auto* object = QueryOf<IOleObject>(c.Vant, IID_IOleObject);
-  auto* data = QueryOf<IDataObject>(c.Vant, IID_IDataObject);
+  auto* object = Query<IOleObject>(c.Vant, IID_IOleObject);
+  auto* data = Query<IDataObject>(c.Vant, IID_IDataObject);
   ASSERT_TRUE(object && data);
   SIZEL extent{2540, 1270};  // one inch by half an inch
   ASSERT_EQ(object->SetExtent(DVASPECT_CONTENT, &extent), S_OK);
@@ -251,8 +244,8 @@ TEST(Draw, GetDataGivesAnAnisotropicMetafileOfTheExtent) {
 TEST(Draw, ViewStatusExtentsHitsAndTheViewSink) {
   Control c;
   ASSERT_NE(c.Vant, nullptr);
-  auto* view = QueryOf<IViewObjectEx>(c.Vant, IID_IViewObjectEx);
-  auto* object = QueryOf<IOleObject>(c.Vant, IID_IOleObject);
+  auto* view = Query<IViewObjectEx>(c.Vant, IID_IViewObjectEx);
+  auto* object = Query<IOleObject>(c.Vant, IID_IOleObject);
   ASSERT_TRUE(view && object);
   DWORD status = 0;
   ASSERT_EQ(view->GetViewStatus(&status), S_OK);

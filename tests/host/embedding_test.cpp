@@ -9,12 +9,6 @@ namespace {
 
 [[maybe_unused]] auto* const kOle = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
 
-template <class I>
-I* Query(IUnknown* object, REFIID iid) {
-  I* out = nullptr;
-  object->QueryInterface(iid, reinterpret_cast<void**>(&out));
-  return out;
-}
 
 struct Embedded {
   Library library;

@@ -31,6 +31,14 @@ inline std::wstring Wide(const std::string& text) {
   return out;
 }
 
+// `object`'s answer for `iid` (a new reference), or null.
+template <class I>
+I* Query(IUnknown* object, REFIID iid) {
+  I* out = nullptr;
+  if (object) object->QueryInterface(iid, reinterpret_cast<void**>(&out));
+  return out;
+}
+
 // The library's four exports, through LoadLibrary as a host gets them.
 struct Library {
   HMODULE Module = LoadLibraryA(LibraryPath().c_str());

@@ -12,12 +12,6 @@ namespace {
 
 [[maybe_unused]] auto* const kOle = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
 
-template <class I>
-I* QueryOf(IUnknown* object, REFIID iid) {
-  I* out = nullptr;
-  if (object) object->QueryInterface(iid, reinterpret_cast<void**>(&out));
-  return out;
-}
 
 std::wstring Caption(IVANT* control) {
   BSTR text = nullptr;
@@ -51,7 +45,7 @@ IStorage* NewDocfile() {
 // The bytes a control saves through IPersistStreamInit.
 std::vector<BYTE> SavedBytes(IVANT* control) {
   std::vector<BYTE> bytes;
-  IPersistStreamInit* persist = QueryOf<IPersistStreamInit>(control, IID_IPersistStreamInit);
+  IPersistStreamInit* persist = Query<IPersistStreamInit>(control, IID_IPersistStreamInit);
   IStream* stream = nullptr;
   if (!persist || FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return bytes;
   if (persist->Save(stream, TRUE) == S_OK) {
@@ -86,7 +80,7 @@ struct LoadResult {
 };
 
 LoadResult LoadBytes(IVANT* control, const std::vector<BYTE>& bytes) {
-  IPersistStreamInit* persist = QueryOf<IPersistStreamInit>(control, IID_IPersistStreamInit);
+  IPersistStreamInit* persist = Query<IPersistStreamInit>(control, IID_IPersistStreamInit);
   IStream* stream = StreamOf(bytes);
   SetErrorInfo(0, nullptr);
   LoadResult result{persist && stream ? persist->Load(stream) : E_UNEXPECTED, {}, {}};
@@ -136,7 +130,7 @@ TEST(Persist, OleSaveThenOleLoadRestoresTheFormsOwnProperties) {
   ASSERT_EQ(OleCreate(CLSID_VANT1, IID_IOleObject, OLERENDER_NONE, nullptr, nullptr, storage,
                       reinterpret_cast<void**>(&object)),
             S_OK);
-  IVANT* vant = QueryOf<IVANT>(object, IID_IVANT);
+  IVANT* vant = Query<IVANT>(object, IID_IVANT);
   ASSERT_NE(vant, nullptr);
   ASSERT_EQ(SetCaption(vant, L"Unidad D: recuperaci\u00f3n"), S_OK);
   ASSERT_EQ(vant->put_Color(0x005AC412), S_OK);
@@ -150,7 +144,7 @@ TEST(Persist, OleSaveThenOleLoadRestoresTheFormsOwnProperties) {
   SysFreeString(help);
   IFontDisp* fontDisp = nullptr;
   ASSERT_EQ(vant->get_Font(&fontDisp), S_OK);
-  IFont* font = QueryOf<IFont>(fontDisp, IID_IFont);
+  IFont* font = Query<IFont>(fontDisp, IID_IFont);
   ASSERT_NE(font, nullptr);
   ASSERT_EQ(font->put_Italic(TRUE), S_OK);
   ASSERT_EQ(font->put_Strikethrough(TRUE), S_OK);
@@ -159,7 +153,7 @@ TEST(Persist, OleSaveThenOleLoadRestoresTheFormsOwnProperties) {
   // Visibility is the host's to decide through activation: not saved.
   ASSERT_EQ(vant->put_Visible(VARIANT_TRUE), S_OK);
 
-  IPersistStorage* persist = QueryOf<IPersistStorage>(object, IID_IPersistStorage);
+  IPersistStorage* persist = Query<IPersistStorage>(object, IID_IPersistStorage);
   ASSERT_NE(persist, nullptr);
   EXPECT_EQ(persist->IsDirty(), S_FALSE) << "no put marks the control dirty";
   CLSID saved{};
@@ -191,7 +185,7 @@ TEST(Persist, OleSaveThenOleLoadRestoresTheFormsOwnProperties) {
 
   IOleObject* loaded = nullptr;
   ASSERT_EQ(OleLoad(storage, IID_IOleObject, nullptr, reinterpret_cast<void**>(&loaded)), S_OK);
-  IVANT* again = QueryOf<IVANT>(loaded, IID_IVANT);
+  IVANT* again = Query<IVANT>(loaded, IID_IVANT);
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(Caption(again), L"Unidad D: recuperaci\u00f3n");
   EXPECT_EQ(Colour(again), 0x005AC412u);
@@ -216,7 +210,7 @@ TEST(Persist, OleSaveThenOleLoadRestoresTheFormsOwnProperties) {
   EXPECT_STREQ(helpBack, L"C:\\Ayuda\\vant.hlp");
   SysFreeString(helpBack);
   ASSERT_EQ(again->get_Font(&fontDisp), S_OK);
-  font = QueryOf<IFont>(fontDisp, IID_IFont);
+  font = Query<IFont>(fontDisp, IID_IFont);
   ASSERT_NE(font, nullptr);
   BOOL italic = FALSE, strike = FALSE, bold = TRUE;
   font->get_Italic(&italic);
@@ -237,8 +231,8 @@ TEST(Persist, StreamMembersAndAStorageWithoutContents) {
   Controls env;
   IVANT* vant = env.library.Create();
   ASSERT_NE(vant, nullptr);
-  IPersistStreamInit* stream = QueryOf<IPersistStreamInit>(vant, IID_IPersistStreamInit);
-  IPersistStorage* storage = QueryOf<IPersistStorage>(vant, IID_IPersistStorage);
+  IPersistStreamInit* stream = Query<IPersistStreamInit>(vant, IID_IPersistStreamInit);
+  IPersistStorage* storage = Query<IPersistStorage>(vant, IID_IPersistStorage);
   ASSERT_TRUE(stream && storage);
   EXPECT_EQ(stream->InitNew(), S_OK);
   EXPECT_EQ(stream->IsDirty(), S_FALSE);
@@ -295,7 +289,7 @@ TEST(Persist, CutOrForeignStreamsAreRefusedAndChangeNothing) {
   ASSERT_EQ(source->put_BorderWidth(9), S_OK);
   IFontDisp* sourceFont = nullptr;
   ASSERT_EQ(source->get_Font(&sourceFont), S_OK);
-  IFont* italic = QueryOf<IFont>(sourceFont, IID_IFont);
+  IFont* italic = Query<IFont>(sourceFont, IID_IFont);
   ASSERT_NE(italic, nullptr);
   ASSERT_EQ(italic->put_Italic(TRUE), S_OK);
   italic->Release();
@@ -307,7 +301,7 @@ TEST(Persist, CutOrForeignStreamsAreRefusedAndChangeNothing) {
   // A font object the host holds from before: it must follow what loads.
   IFontDisp* heldDisp = nullptr;
   ASSERT_EQ(target->get_Font(&heldDisp), S_OK);
-  IFont* held = QueryOf<IFont>(heldDisp, IID_IFont);
+  IFont* held = Query<IFont>(heldDisp, IID_IFont);
   ASSERT_NE(held, nullptr);
   auto heldItalic = [&] {
     BOOL on = FALSE;
