@@ -313,8 +313,8 @@ TEST(Automation, AtlAdviseConnectsAndLastReleaseLeavesNoWindow) {
   ASSERT_NE(atl, nullptr);
   using Advise = HRESULT(WINAPI*)(IUnknown*, IUnknown*, const IID*, DWORD*);
   using Unadvise = HRESULT(WINAPI*)(IUnknown*, const IID*, DWORD);
-  auto atlAdvise = reinterpret_cast<Advise>(GetProcAddress(atl, "AtlAdvise"));
-  auto atlUnadvise = reinterpret_cast<Unadvise>(GetProcAddress(atl, "AtlUnadvise"));
+  auto atlAdvise = reinterpret_cast<Advise>(reinterpret_cast<void (*)()>(GetProcAddress(atl, "AtlAdvise")));
+  auto atlUnadvise = reinterpret_cast<Unadvise>(reinterpret_cast<void (*)()>(GetProcAddress(atl, "AtlUnadvise")));
   ASSERT_TRUE(atlAdvise && atlUnadvise);
 
   Library library;

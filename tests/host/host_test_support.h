@@ -49,7 +49,10 @@ struct Library {
   PlainFn Register = reinterpret_cast<PlainFn>(Proc("DllRegisterServer"));
   PlainFn Unregister = reinterpret_cast<PlainFn>(Proc("DllUnregisterServer"));
 
-  FARPROC Proc(const char* name) const { return Module ? GetProcAddress(Module, name) : nullptr; }
+  // As a plain code address: each caller casts it to the export's own type.
+  void (*Proc(const char* name) const)() {
+    return Module ? reinterpret_cast<void (*)()>(GetProcAddress(Module, name)) : nullptr;
+  }
   bool Loaded() const { return Module && GetClassObject && CanUnloadNow && Register && Unregister; }
 
   // A new control through the class object (no registration needed).
