@@ -38,8 +38,10 @@ bool IsPassOverType(std::uint32_t type) {
 
 void DecodeData(FileEntry& entry, const AttributeView& data) {
   if (data.NonResident()) {
+    // The header must be whole before any of its fields is read.
+    if (data.Bytes.size() < attr::NonResidentHeader) return;
     const std::size_t pairs = GetU16(data.Bytes.data() + attr::MappingPairsOffset);
-    if (data.Bytes.size() < attr::NonResidentHeader || pairs >= data.Bytes.size()) return;
+    if (pairs >= data.Bytes.size()) return;
     const std::int64_t initialized = data.InitializedSize();
     const std::int64_t allocated = data.AllocatedSize();
     entry.FileSize = static_cast<std::uint64_t>(initialized > allocated ? data.DataSize() : initialized);

@@ -116,6 +116,20 @@ TEST(RecordDecoder, SurvivesRecordsThatLie) {
   longName.Bytes()[72 + 96 + 24 + 64] = 200;
   EXPECT_EQ(Decode(c, longName.Bytes()).NameView(), "");
 
+  // A non-resident $DATA header cut short by the record's very end: its
+  // mapping-pairs offset lies past the buffer and must not be read.
+  {
+    std::vector<std::uint8_t> tail = RecordBuilder(1024, 1).StandardInformation(1, 1, 1).Bytes();
+    const std::size_t filler = 72 + 96, data = 1024 - 16;
+    ntfs::PutU32(&tail[filler], ntfs::attr::ObjectId);
+    ntfs::PutU32(&tail[filler + 4], static_cast<std::uint32_t>(data - filler));
+    ntfs::PutU32(&tail[data], ntfs::attr::Data);
+    ntfs::PutU32(&tail[data + 4], 16);
+    tail[data + 8] = 1;  // non-resident
+    const FileEntry cut = Decode(c, std::vector<std::uint8_t>(tail.begin(), tail.end()));
+    EXPECT_EQ(cut.FileSize, 0u);
+  }
+
   // Every byte pattern in the header's first-attribute offset is safe.
   for (int first = 0; first < 256; ++first) {
     auto r = RecordBuilder().StandardInformation(1, 1, 1).FileName(5, u"y");
