@@ -48,19 +48,19 @@ void DropParkingWindow() {
   UnregisterClassA(kParkingClass, Module::Instance().Handle());
 }
 
+}  // namespace
+
 HWND ParkingWindow() {
   if (g_parking && IsWindow(g_parking)) return g_parking;
   const HINSTANCE instance = Module::Instance().Handle();
   WNDCLASSA existing{};
-  if (!GetClassInfoA(instance, kParkingClass, &existing)) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = ParkingProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kParkingClass;
-    if (!RegisterClassA(&wc)) throw std::runtime_error("the parking window's class cannot be registered (out of resources)");
-  } else if (existing.lpfnWndProc != ParkingProc) {
+  bool registered = GetClassInfoA(instance, kParkingClass, &existing) != FALSE;
+  if (registered && existing.lpfnWndProc != ParkingProc) {
     // Left by an earlier load of this library at another address.
     UnregisterClassA(kParkingClass, instance);
+    registered = false;
+  }
+  if (!registered) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = ParkingProc;
     wc.hInstance = instance;
@@ -74,8 +74,6 @@ HWND ParkingWindow() {
   ShowWindow(g_parking, SW_SHOWNOACTIVATE);
   return g_parking;
 }
-
-}  // namespace
 
 HRESULT CreateControl(IUnknown* outer, REFIID iid, void** out) { return TVANT1Impl::Create(outer, iid, out); }
 

@@ -27,6 +27,10 @@ class Toolkit;
 
 namespace vant::host {
 
+// The process's parking window, where forms wait while not placed in a host
+// (made on first use, and again after it was destroyed).
+HWND ParkingWindow();
+
 class TVANT1Impl final : public IViewObjectEx,
                          public IOleInPlaceObject,
                          public IOleInPlaceActiveObject,

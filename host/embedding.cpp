@@ -12,13 +12,6 @@
 namespace vant::host {
 namespace {
 
-constexpr DWORD kViewStatus = VIEWSTATUS_OPAQUE | VIEWSTATUS_SOLIDBKGND;
-
-HWND ParkingOf(HWND window) {
-  HWND parking = FindWindowA("DAXParkingWindow", nullptr);
-  return parking ? parking : GetParent(window);
-}
-
 bool FocusInside(HWND window) {
   HWND focus = GetFocus();
   return focus && (focus == window || IsChild(window, focus));
@@ -321,7 +314,7 @@ HRESULT TVANT1Impl::InPlaceDeactivate() noexcept {
     inPlaceActive_ = false;
     if (controlWindow_) {
       ShowWindow(controlWindow_, SW_HIDE);
-      SetParent(controlWindow_, ParkingOf(controlWindow_));
+      SetParent(controlWindow_, ParkingWindow());
       controlWindow_ = nullptr;
     }
     frame_.reset();
@@ -381,7 +374,7 @@ HRESULT TVANT1Impl::QuickActivate(QACONTAINER* container, QACONTROL* control) no
       propertyNotify_.Advise(container->pPropertyNotifySink, &control->dwPropNotifyCookie);
     if (container->pUnkEventSink) events_.Advise(container->pUnkEventSink, &control->dwEventCookie);
     GetMiscStatus(DVASPECT_CONTENT, &control->dwMiscStatus);
-    control->dwViewStatus = kViewStatus;
+    GetViewStatus(&control->dwViewStatus);
     return S_OK;
   });
 }

@@ -56,19 +56,16 @@ void Write(const std::wstring& key, const std::wstring& value, const wchar_t* na
 void DeleteTree(HKEY parent, const std::wstring& key) {
   HKEY handle = nullptr;
   if (RegOpenKeyExW(parent, key.c_str(), 0, KEY_READ | KEY_WRITE, &handle) != ERROR_SUCCESS) return;
+  // Always the first subkey: each one is gone before the next is asked for;
+  // one that cannot be removed ends the walk instead of repeating forever.
+  std::wstring last;
   for (;;) {
     wchar_t child[256];
     DWORD length = 256;
-    // Always the first subkey: each one is gone before the next is asked for.
     if (RegEnumKeyExW(handle, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    const HKEY before = handle;
+    if (child == last) break;
+    last = child;
     DeleteTree(handle, child);
-    // A subkey that cannot be removed would be enumerated forever.
-    wchar_t again[256];
-    DWORD againLength = 256;
-    if (RegEnumKeyExW(before, 0, again, &againLength, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-        std::wstring(again) == child)
-      break;
   }
   RegCloseKey(handle);
   RegDeleteKeyW(parent, key.c_str());
