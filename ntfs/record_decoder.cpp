@@ -90,9 +90,9 @@ void DecodeFileRecord(Catalogue& catalogue, FileEntry& entry, std::span<const st
   }
   // The name run: the last non-DOS name, the last parent whatever its namespace.
   while (current && current->Type() == attr::FileName) {
-    const std::size_t valueOffset = GetU16(current->Bytes.data() + attr::ValueOffset);
+    // The value's offset is read only once the resident header is known whole.
     auto value = current->ResidentValue();
-    if (valueOffset != 0 && value && value->size() >= fn::Name) {
+    if (value && GetU16(current->Bytes.data() + attr::ValueOffset) != 0 && value->size() >= fn::Name) {
       entry.ParentRecord = GetU64(value->data() + fn::ParentReference) & RecordNumberMask;
       const std::size_t units = (*value)[fn::NameLength];
       if ((*value)[fn::Namespace] != fn::NamespaceDos && fn::Name + 2 * units <= value->size()) {
@@ -135,7 +135,7 @@ bool DecodeExtensionRecord(Catalogue& catalogue, FileEntry& base, std::span<cons
     offset += a->Bytes.size();
     if (wantName && a->Type() == attr::FileName) {
       auto value = a->ResidentValue();
-      if (GetU16(a->Bytes.data() + attr::ValueOffset) == 0 || !value || value->size() < fn::Name) continue;
+      if (!value || GetU16(a->Bytes.data() + attr::ValueOffset) == 0 || value->size() < fn::Name) continue;
       base.ParentRecord = GetU64(value->data() + fn::ParentReference) & RecordNumberMask;
       changed = true;
       const std::size_t units = (*value)[fn::NameLength];

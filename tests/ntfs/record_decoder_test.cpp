@@ -116,18 +116,31 @@ TEST(RecordDecoder, SurvivesRecordsThatLie) {
   longName.Bytes()[72 + 96 + 24 + 64] = 200;
   EXPECT_EQ(Decode(c, longName.Bytes()).NameView(), "");
 
-  // A non-resident $DATA header cut short by the record's very end: its
-  // mapping-pairs offset lies past the buffer and must not be read.
-  {
+  // An attribute header cut short by the record's very end (16 bytes, after
+  // an $OBJECT_ID filler): the fields past its 16th byte lie outside the
+  // buffer and must not be read, whether it is a non-resident $DATA (the
+  // mapping-pairs offset) or a $FILE_NAME (the value offset), in a base or
+  // an extension record.
+  const auto cutAtEnd = [](std::uint32_t type, bool nonResident) {
     std::vector<std::uint8_t> tail = RecordBuilder(1024, 1).StandardInformation(1, 1, 1).Bytes();
-    const std::size_t filler = 72 + 96, data = 1024 - 16;
+    const std::size_t filler = 72 + 96, last = 1024 - 16;
     ntfs::PutU32(&tail[filler], ntfs::attr::ObjectId);
-    ntfs::PutU32(&tail[filler + 4], static_cast<std::uint32_t>(data - filler));
-    ntfs::PutU32(&tail[data], ntfs::attr::Data);
-    ntfs::PutU32(&tail[data + 4], 16);
-    tail[data + 8] = 1;  // non-resident
-    const FileEntry cut = Decode(c, std::vector<std::uint8_t>(tail.begin(), tail.end()));
-    EXPECT_EQ(cut.FileSize, 0u);
+    ntfs::PutU32(&tail[filler + 4], static_cast<std::uint32_t>(last - filler));
+    ntfs::PutU32(&tail[last], type);
+    ntfs::PutU32(&tail[last + 4], 16);
+    tail[last + 8] = nonResident ? 1 : 0;
+    return std::vector<std::uint8_t>(tail.begin(), tail.end());  // exactly the record, no slack
+  };
+  EXPECT_EQ(Decode(c, cutAtEnd(ntfs::attr::Data, true)).FileSize, 0u);
+  const FileEntry cutName = Decode(c, cutAtEnd(ntfs::attr::FileName, false));
+  EXPECT_EQ(cutName.NameView(), "");
+  EXPECT_EQ(cutName.ParentRecord, 0u);
+  {
+    std::vector<std::uint8_t> extension = cutAtEnd(ntfs::attr::FileName, false);
+    ntfs::PutU16(&extension[ntfs::rec::FirstAttribute], 72 + 96);
+    FileEntry& base = c.Append();
+    EXPECT_FALSE(DecodeExtensionRecord(c, base, extension, 'C'));
+    EXPECT_EQ(base.NameView(), "");
   }
 
   // Every byte pattern in the header's first-attribute offset is safe.
