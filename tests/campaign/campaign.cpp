@@ -301,8 +301,8 @@ struct Run {
 Run RunVant(const std::string& vant, const std::vector<std::string>& args, const fs::path& cwd, double limit) {
   const fs::path errors = cwd / ".stderr";
   const auto start = std::chrono::steady_clock::now();
-  // posix_spawn, not fork: forking this sanitizer-built process costs more
-  // than the command it starts.
+  // posix_spawn, not fork: the workers are threads, and a forked child of a
+  // threaded process may only make async-signal-safe calls before exec.
   posix_spawn_file_actions_t actions;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
