@@ -64,8 +64,43 @@ std::u16string_view Catalogue::VolumeName(const FileEntry& entry) const {
                                                   : std::u16string_view();
 }
 
+bool IsRecycleBinName(std::string_view name) {
+  constexpr std::string_view bin = "$recycle.bin";
+  if (name.size() != bin.size()) return false;
+  for (std::size_t i = 0; i < bin.size(); ++i)
+    if ((name[i] >= 'A' && name[i] <= 'Z' ? char(name[i] | 0x20) : name[i]) != bin[i]) return false;
+  return true;
+}
+
+std::u16string_view RecycledOrigin::Leaf() const {
+  std::u16string_view path = Path;
+  const std::size_t slash = path.find_last_of(u"\\/");
+  return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string RecycledOrigin::Leaf8() const {
+  std::string name;
+  // As the volume's names become 8-bit ones: the low byte of each unit, up to a zero one.
+  for (char16_t unit : Leaf()) {
+    if ((unit & 0xFF) == 0) break;
+    name += static_cast<char>(unit & 0xFF);
+  }
+  return name;
+}
+
+void Catalogue::SetOrigin(const FileEntry& entry, RecycledOrigin origin) {
+  origins_[entry.RecordNumber] = std::move(origin);
+}
+
+const RecycledOrigin* Catalogue::OriginOf(const FileEntry& entry) const {
+  if (origins_.empty()) return nullptr;
+  const auto it = origins_.find(entry.RecordNumber);
+  return it == origins_.end() ? nullptr : &it->second;
+}
+
 void Catalogue::Clear() {
   chunks_.clear();
+  origins_.clear();
   volumeNames_.clear();
   count_ = 0;
   arena_.clear();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vant {
@@ -46,6 +47,21 @@ static_assert(sizeof(FileEntry) == 64, "FileEntry is meant to stay compact");
 inline constexpr std::uint64_t RootDirectoryRecord = 5;
 inline constexpr std::uint64_t NoDirectoryRecord = ~std::uint64_t{0};
 
+// Where an item of the recycle bin came from, as the bin's own records
+// ($I files, INFO2) tell it.
+struct RecycledOrigin {
+  std::u16string Path;        // the original full path, e.g. C:\Users\Ana\Informe.docx
+  std::uint64_t Size = 0;     // the original size
+  std::int64_t DeletionTime = 0;  // FILETIME, UTC
+  // The original name (the path's last part), and its low bytes for the form's 8-bit texts.
+  std::u16string_view Leaf() const;
+  std::string Leaf8() const;
+};
+
+// "$Recycle.Bin", in any case (Windows compares names without case): the
+// bin of Vista and later, at a drive's root.
+bool IsRecycleBinName(std::string_view name);
+
 // The record hung on drive and folder nodes of the tree.
 struct FolderNodeData {
   std::unique_ptr<char[]> Name;  // copy of the folder's name; null on drive, lost-items and placeholder nodes
@@ -81,6 +97,11 @@ class Catalogue {
   // Empty when none was kept for the entry.
   std::u16string_view VolumeName(const FileEntry& entry) const;
   void Reserve(std::size_t count);
+  // The recycle bin's word on an entry: few entries have one, so they live
+  // beside the entries rather than in them.
+  void SetOrigin(const FileEntry& entry, RecycledOrigin origin);
+  const RecycledOrigin* OriginOf(const FileEntry& entry) const;
+  std::size_t OriginCount() const { return origins_.size(); }
   // Releases every entry and name.
   void Clear();
   // Bytes held by entries and names.
@@ -102,6 +123,7 @@ class Catalogue {
   std::uint64_t generation_ = 0;
   bool keepVolumeNames_ = false;
   std::vector<std::u16string> volumeNames_;  // by record number
+  std::unordered_map<std::uint32_t, RecycledOrigin> origins_;  // by record number
 };
 
 }  // namespace vant

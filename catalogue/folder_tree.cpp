@@ -43,6 +43,8 @@ TreeNode FolderTreeBuilder::LostParentNode(std::uint64_t record) {
 TreeNode FolderTreeBuilder::MakeFolderNode(std::size_t index, TreeNode parent) {
   FileEntry& e = catalogue_.At(index);
   if (e.Name && std::strcmp(e.Name, "RECYCLER") == 0) std::memcpy(e.Name, "PAPELERA", 8);  // same length, in place
+  // Today's bin at the root is the bin too; its longer name is shortened in place.
+  if (e.Name && e.ParentRecord == RootDirectoryRecord && IsRecycleBinName(e.Name)) std::memcpy(e.Name, "PAPELERA", 9);
   const std::string_view name = e.NameView();
   int image = e.IsDeleted ? kDeletedFolderImage : kFolderImage;
   if (name == "PAPELERA") image = kRecycleBinImage;

@@ -82,7 +82,9 @@ std::string BuildFolderPath(const RowContext& context, const FileEntry& entry) {
 
 std::vector<std::string> FileRowTexts(const RowContext& context, const FileEntry& entry, bool withFolder) {
   std::vector<std::string> texts;
-  texts.emplace_back(entry.NameView());
+  // An item of the recycle bin shows the name it had before it went there.
+  const RecycledOrigin* origin = context.Entries.OriginOf(entry);
+  texts.push_back(origin ? origin->Leaf8() : std::string(entry.NameView()));
   if (withFolder) texts.push_back(std::string{context.DriveLetter, ':', '\\'} + BuildFolderPath(context, entry));
   char size[32];
   std::snprintf(size, sizeof size, "%" PRId64, static_cast<std::int64_t>(entry.FileSize));

@@ -51,9 +51,12 @@ constexpr const char* kUsage =
     "                                the files of a folder, PATH as the tree shows it\n"
     "  vant search IMAGE WORD [--type 0..5] [--whole] [--deleted]\n"
     "                                files whose name holds WORD\n"
-    "  vant recover IMAGE RECORD... -o DIR [--force]\n"
-    "  vant recover IMAGE --all-deleted -o DIR [--force]\n"
-    "                                writes files out, with their integrity\n"
+    "  vant recover IMAGE RECORD... -o DIR [--force] [--original-paths]\n"
+    "  vant recover IMAGE --all-deleted -o DIR [--force] [--original-paths]\n"
+    "                                writes files out, with their integrity and times;\n"
+    "                                recycle-bin items under their original names in\n"
+    "                                DIR/PAPELERA, or with --original-paths in their\n"
+    "                                original folders below DIR (DIR/C/Users/...)\n"
     "  vant --help | --version\n";
 
 struct Args {
@@ -105,6 +108,18 @@ std::u16string NameUnits(const Catalogue& catalogue, const FileEntry& entry) {
 
 std::u32string NameOf(const Catalogue& catalogue, const FileEntry& entry) {
   return CodePoints(NameUnits(catalogue, entry));
+}
+
+// An original path as the bin recorded it, each part shown as names are.
+std::string ShownOriginal(std::u16string_view path) {
+  std::string shown;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(path.find(u'\\', start), path.size());
+    shown += Printable(CodePoints(path.substr(start, end - start)));
+    if (end == path.size()) return shown;
+    shown += '\\';
+    start = end + 1;
+  }
 }
 
 // The caption of a tree node: a folder's name as the volume holds it, any
@@ -239,22 +254,28 @@ int CommandScan(const Args& args) {
   if (::isatty(2)) std::fprintf(stderr, "\r\033[K");
   const bool deletedOnly = args.Has("--deleted");
   const bool body = args.Get("--format", "tsv") == "body";
-  if (!body) std::cout << "record\tstate\tkind\tparent\tsize\tcreated\tmodified\taccessed\tname\n";
+  if (!body) std::cout << "record\tstate\tkind\tparent\tsize\tcreated\tmodified\taccessed\tname\toriginal\trecycled\n";
   for (std::size_t i = 0; i < catalogue.Count(); ++i) {
     const FileEntry& e = catalogue.At(i);
     if (!e.IsBaseRecord || (deletedOnly && !e.IsDeleted)) continue;
     // A bodyfile's fields are split at "|", so a name's own is escaped too.
     const std::string name = Printable(NameOf(catalogue, e), body ? U'|' : 0);
+    const RecycledOrigin* origin = catalogue.OriginOf(e);
+    std::string original = origin ? ShownOriginal(origin->Path) : std::string();
+    if (body)  // a bodyfile's fields are split at "|"
+      for (std::size_t at; (at = original.find('|')) != std::string::npos;) original.replace(at, 1, "\\x7C");
     if (body) {
-      // MD5|name|inode|mode|UID|GID|size|atime|mtime|ctime|crtime
-      std::cout << "0|" << name << (e.IsDeleted ? " (deleted)" : "") << "|" << e.RecordNumber << "|"
+      // MD5|name|inode|mode|UID|GID|size|atime|mtime|ctime|crtime; a bin
+      // item's original path follows its name as a link's target would.
+      std::cout << "0|" << name << (origin ? " -> " + original : std::string()) << (e.IsDeleted ? " (deleted)" : "")
+                << "|" << e.RecordNumber << "|"
                 << (e.IsDirectory ? "d/d" : "r/r") << "|0|0|" << e.FileSize << "|" << UnixTime(e.AccessTime) << "|"
                 << UnixTime(e.ModificationTime) << "|0|" << UnixTime(e.CreationTime) << "\n";
     } else {
       std::cout << e.RecordNumber << '\t' << (e.IsDeleted ? "deleted" : "live") << '\t'
                 << (e.IsDirectory ? "dir" : "file") << '\t' << e.ParentRecord << '\t' << e.FileSize << '\t'
                 << Iso8601(e.CreationTime) << '\t' << Iso8601(e.ModificationTime) << '\t' << Iso8601(e.AccessTime)
-                << '\t' << name << '\n';
+                << '\t' << name << '\t' << original << '\t' << (origin ? Iso8601(origin->DeletionTime) : "") << '\n';
     }
   }
   std::cerr << "vant: " << stats.Records << " records read";
@@ -300,15 +321,21 @@ std::string ShownFolderPath(const RowContext& rows, const FileEntry& entry) {
 
 // One row as the form lists it, the name (and, in search results, the
 // folder path) as the volume holds it.
+// An item of the recycle bin also shows (after the three time columns) its
+// original path and when it was deleted; the name column keeps the bin's name.
 void PrintRow(int image, const std::vector<std::string>& texts, const FileEntry* entry, const RowContext& rows,
               bool withFolder) {
   std::cout << image;
   for (std::size_t c = 1; c <= texts.size(); ++c) {
     const std::string& text = texts[c - 1];
     std::cout << '\t';
-    if (entry && c == 1 && text == entry->NameView()) std::cout << Printable(NameOf(rows.Entries, *entry));
+    if (entry && c == 1) std::cout << Printable(NameOf(rows.Entries, *entry));
     else if (entry && c == 2 && withFolder) std::cout << ShownFolderPath(rows, *entry);
     else std::cout << Shown(text);
+  }
+  if (const RecycledOrigin* origin = entry ? rows.Entries.OriginOf(*entry) : nullptr) {
+    for (std::size_t c = texts.size(); c < (withFolder ? 6u : 5u); ++c) std::cout << '\t';
+    std::cout << '\t' << ShownOriginal(origin->Path) << '\t' << Iso8601(origin->DeletionTime);
   }
   std::cout << '\n';
 }
@@ -337,23 +364,23 @@ TreeNode FindFolder(Session& s, std::string_view pathUtf8) {
     if (c == U'/') c = U'\\';
   while (!path.empty() && path.back() == U'\\') path.pop_back();
   const auto& tree = s.Form->Get<TreeView>("TreeView1");
-  TreeNode at = s.DriveNode('C');
-  std::u32string_view rest = path;
-  while (at && !rest.empty()) {
-    // Matched by whole captions, as a name may itself hold a backslash.
-    TreeNode found = nullptr;
-    std::size_t used = 0;
+  // Matched by whole captions, as a name may itself hold a backslash; two
+  // siblings may share a caption (two bins both shown as PAPELERA), so every
+  // match is tried in turn.
+  std::function<TreeNode(TreeNode, std::u32string_view)> find = [&](TreeNode at, std::u32string_view rest) -> TreeNode {
+    if (rest.empty()) return at;
+    std::vector<std::pair<std::size_t, TreeNode>> matches;
     for (TreeNode c = tree.FirstChild(at); c; c = tree.NextSibling(c)) {
       const std::u32string caption = NodeCaption(tree, c, s.Entries);
-      if (caption.size() > used && rest.starts_with(caption) && (rest.size() == caption.size() || rest[caption.size()] == U'\\')) {
-        found = c;
-        used = caption.size();
-      }
+      if (!caption.empty() && rest.starts_with(caption) && (rest.size() == caption.size() || rest[caption.size()] == U'\\'))
+        matches.emplace_back(caption.size(), c);
     }
-    at = found;
-    rest.remove_prefix(std::min(rest.size(), used + 1));
-  }
-  return at;
+    std::stable_sort(matches.begin(), matches.end(), [](auto& a, auto& b) { return a.first > b.first; });
+    for (auto [used, c] : matches)
+      if (TreeNode found = find(c, rest.substr(std::min(rest.size(), used + 1)))) return found;
+    return nullptr;
+  };
+  return find(s.DriveNode('C'), path);
 }
 
 int CommandLs(const Args& args) {
@@ -390,10 +417,28 @@ int CommandSearch(const Args& args) {
     const FileEntry& e = s.Entries.At(i);
     if (deletedOnly && !e.IsDeleted) continue;
     const std::u32string name = NameOf(s.Entries, e);
-    if (name.empty() || !search.Matches(name)) continue;
+    const RecycledOrigin* origin = s.Entries.OriginOf(e);
+    // A bin item is found by its original name too.
+    if (name.empty() || !(search.Matches(name) || (origin && search.Matches(CodePoints(origin->Leaf()))))) continue;
     PrintRow(e.IsDeleted ? 2 : 0, FileRowTexts(rows, e, true), &e, rows, true);
   }
   return 0;
+}
+
+// The folders of an original path ("C:\\Users\\Ana\\x.docx" gives C, Users,
+// Ana), each written as the output's names are.
+std::vector<std::string> OriginalFolders(std::u16string_view path) {
+  std::vector<std::string> folders;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t end = std::min(path.find(u'\\', start), path.size());
+    std::u16string part(path.substr(start, end - start));
+    if (end == path.size()) break;  // the last part is the name itself
+    if (part.size() == 2 && part[1] == u':') part.pop_back();  // "C:" as "C"
+    if (!part.empty()) folders.push_back(OutputName(part, TargetRules::Posix));
+    start = end + 1;
+  }
+  return folders;
 }
 
 int CommandRecover(const Args& args) {
@@ -413,6 +458,7 @@ int CommandRecover(const Args& args) {
   }
   tree->Protect(image.st_dev, image.st_ino);
   const bool force = args.Has("--force");
+  const bool originalPaths = args.Has("--original-paths");
   const Catalogue& catalogue = s.Entries;
   VolumeDevice& volume = *s.Form->Context().VolumeHandle;
   const RecoveryGeometry geometry = ReadRecoveryGeometry(volume);
@@ -446,13 +492,31 @@ int CommandRecover(const Args& args) {
   for (std::size_t index : wanted) {
     const FileEntry& e = catalogue.At(index);
     std::vector<std::string> folders;
-    if (all) {
-      const FolderPathParts parts = BuildFolderPathParts(rows, e);
+    std::string name = OutputName(NameUnits(catalogue, e), TargetRules::Posix);
+    const FolderPathParts parts = BuildFolderPathParts(rows, e);
+    // An item of the recycle bin, or a file inside a recycled folder, goes
+    // back under its original name: into PAPELERA, or where it came from.
+    std::size_t inside = parts.Folders.size();  // the recycled folder's place in the chain, if any
+    const RecycledOrigin* origin = catalogue.OriginOf(e);
+    for (std::size_t k = parts.Folders.size(); !origin && k-- > 0;)
+      if ((origin = catalogue.OriginOf(*parts.Folders[k]))) inside = k;
+    if (origin) {
+      folders = originalPaths ? OriginalFolders(origin->Path) : std::vector<std::string>{"PAPELERA"};
+      const std::string leaf = OutputName(std::u16string(origin->Leaf()), TargetRules::Posix);
+      if (inside == parts.Folders.size()) {
+        name = leaf;
+      } else if (all) {
+        folders.push_back(leaf);
+        for (std::size_t k = inside + 1; k < parts.Folders.size(); ++k)
+          folders.push_back(OutputName(NameUnits(catalogue, *parts.Folders[k]), TargetRules::Posix));
+      } else {
+        folders.clear();  // one file asked for by its record: beside the others, as always
+      }
+    } else if (all) {
       for (const std::string& caption : parts.LostCaptions) folders.push_back(OutputName(widened(caption), TargetRules::Posix));
       for (const FileEntry* folder : parts.Folders)
         folders.push_back(OutputName(NameUnits(catalogue, *folder), TargetRules::Posix));
     }
-    std::string name = OutputName(NameUnits(catalogue, e), TargetRules::Posix);
     std::string relative;
     for (const std::string& f : folders) relative += f + "/";
     // Two files whose names come out the same in one folder both come back:
@@ -484,6 +548,7 @@ int CommandRecover(const Args& args) {
       continue;
     }
     TreeFile& file = *made.File;
+    file.KeepTimes({e.CreationTime, e.ModificationTime, e.AccessTime});
     const ExtractResult r = e.IsResident ? ExtractResidentFile(volume, entry, geometry, file)
                                          : ExtractRunFile(volume, e.FileSize, *runs, geometry, file, quiet);
     std::cout << e.RecordNumber << '\t' << integrity << "%\t" << shownTarget << '\t';

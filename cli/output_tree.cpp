@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/headless/file_times.h"
+
 namespace vant::cli {
 namespace {
 
@@ -65,6 +67,7 @@ std::size_t TreeFile::Write(const void* data, std::size_t count) {
 
 bool TreeFile::Close() {
   if (fd_ < 0) return errno_ == 0;
+  ApplyTimes(fd_, times_);
   if (::fsync(fd_) != 0 && errno != EINVAL) Fail("flush to disk");
   if (::close(fd_) != 0) Fail("close");
   fd_ = -1;

@@ -11,6 +11,7 @@
 
 #include "ntfs/fixups.h"
 #include "ntfs/record_decoder.h"
+#include "ntfs/recycle_bin.h"
 
 namespace vant {
 namespace {
@@ -294,6 +295,7 @@ ScanStats ScanMft(VolumeContext& context, Catalogue& catalogue, ScanObserver& ob
       break;
     }
   }
+  if (readable) ReadRecycleBins(*volume, catalogue, geometry.BytesPerFileRecordSegment, geometry.ClusterSize());
   observer.SetProgressMax(static_cast<std::int64_t>(catalogue.Count()));
   observer.SetProgress(0);
   return stats;

@@ -19,12 +19,38 @@ enum class DriveType : std::uint8_t { Unknown = 0, NoRootDir = 1, Removable = 2,
 // short count leaves the reason in LastError.
 class OutputFile {
  public:
+  // FILETIMEs (UTC); 0 leaves that time as the system sets it.
+  struct Times {
+    std::int64_t Creation = 0, Modification = 0, Access = 0;
+  };
+
   virtual ~OutputFile() = default;
   virtual std::size_t Write(const void* data, std::size_t count) = 0;
   // Flushes and closes; false when the data could not be made durable.
   virtual bool Close() = 0;
   virtual std::uint32_t LastError() const = 0;
+  // The times the file is given when it is closed (any earlier and the last
+  // write would change them). A file that cannot take them keeps its data.
+  void KeepTimes(const Times& times) { times_ = times; }
+
+ protected:
+  Times times_;
 };
+
+// A FILETIME as seconds and nanoseconds since 1970; false for 0 (unset).
+inline bool FileTimeToUnix(std::int64_t filetime, std::int64_t& seconds, long& nanoseconds) {
+  if (filetime == 0) return false;
+  constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+  const std::int64_t ticks = filetime - kTicksFrom1601To1970;
+  seconds = ticks / 10'000'000;
+  std::int64_t rest = ticks % 10'000'000;
+  if (rest < 0) {
+    rest += 10'000'000;
+    --seconds;
+  }
+  nanoseconds = static_cast<long>(rest * 100);
+  return true;
+}
 
 class SystemServices {
  public:

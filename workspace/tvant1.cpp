@@ -415,8 +415,12 @@ void TVANT1::RunSearch() {
       progress.StepProgress(1);
       FileEntry& entry = catalogue_.At(i);
       // Entries without a name (records never decoded, reserved slots) are not files to find.
-      if (!entry.NameView().empty() &&
-          MatchesSearch(entry.NameView(), word, filter.Mask(), Get<CheckBox>("CheckBox8").Checked(), lower))
+      // An item of the recycle bin is found by its bin name and by its original one.
+      const RecycledOrigin* origin = catalogue_.OriginOf(entry);
+      const auto matches = [&](std::string_view name) {
+        return MatchesSearch(name, word, filter.Mask(), Get<CheckBox>("CheckBox8").Checked(), lower);
+      };
+      if (!entry.NameView().empty() && (matches(entry.NameView()) || (origin && matches(origin->Leaf8()))))
         AddFileRow(*list2_, Rows(), entry, Get<CheckBox>("CheckBox2").Checked(), true);
       if (pump.Due()) {
         progress.Pump();
@@ -502,7 +506,11 @@ void TVANT1::RecoverRow(FileEntry& entry, const RecoveryGeometry& geometry) {
     if (static_cast<signed char>(*p) < 32) *p = ' ';
   SaveDialogOptions dialog;
   dialog.Title = "Guardar archivo";
-  dialog.FileName = std::string(entry.NameView());
+  // An item of the recycle bin is proposed under the name it had before.
+  const RecycledOrigin* origin = catalogue_.OriginOf(entry);
+  dialog.FileName = origin ? origin->Leaf8() : std::string(entry.NameView());
+  for (char& c : dialog.FileName)
+    if (static_cast<unsigned char>(c) < 32) c = ' ';
   if (!toolkit_.SaveDialog(dialog)) {
     toolkit_.Notice("Restauración cancelada"_l1, NoticeKind::Information);
     return;
@@ -529,6 +537,8 @@ void TVANT1::RecoverRow(FileEntry& entry, const RecoveryGeometry& geometry) {
       toolkit_.Notice("Error al crear el archivo en ruta la especificada", NoticeKind::Warning);
     return;
   }
+  // The copy keeps the record's times, as the file had them.
+  destination->KeepTimes({entry.CreationTime, entry.ModificationTime, entry.AccessTime});
   const int cursor = toolkit_.SetHourglass();
   const ExtractResult result = entry.IsResident
                                    ? ExtractResidentFile(volume, entry, geometry, *destination)

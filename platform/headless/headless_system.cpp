@@ -17,6 +17,7 @@
 #define O_BINARY 0
 #endif
 
+#include "platform/headless/file_times.h"
 #include "platform/image/image_volume.h"
 #include "platform/latin1.h"
 #include "platform/text.h"
@@ -89,6 +90,7 @@ class HostFile : public OutputFile {
     return done;
   }
   bool Close() override {
+    ApplyTimes(fd_, times_);
     bool ok = ::fsync(fd_) == 0 || errno == EINVAL;
     if (!ok) error_ = FromErrno(errno);
     if (::close(fd_) != 0 && ok) {

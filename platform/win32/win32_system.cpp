@@ -43,6 +43,7 @@ class File : public OutputFile {
     return done;
   }
   bool Close() override {
+    ApplyTimes();
     bool ok = FlushFileBuffers(handle_) != FALSE;
     if (!ok) error_ = GetLastError();
     if (!CloseHandle(handle_) && ok) {
@@ -55,6 +56,21 @@ class File : public OutputFile {
   std::uint32_t LastError() const override { return error_; }
 
  private:
+  // The record's times; one the system refuses leaves the data as written.
+  void ApplyTimes() {
+    auto filetime = [](std::int64_t t) {
+      FILETIME ft;
+      ft.dwLowDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(t));
+      ft.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(t) >> 32);
+      return ft;
+    };
+    const FILETIME creation = filetime(times_.Creation), access = filetime(times_.Access),
+                   modification = filetime(times_.Modification);
+    // A null pointer keeps that time; only positive FILETIMEs are real ones.
+    SetFileTime(handle_, times_.Creation > 0 ? &creation : nullptr, times_.Access > 0 ? &access : nullptr,
+                times_.Modification > 0 ? &modification : nullptr);
+  }
+
   HANDLE handle_;
   std::uint32_t error_ = ERROR_SUCCESS;
 };

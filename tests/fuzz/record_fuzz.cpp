@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as a FILE record (fixups, then decoding as a
-// base or an extension record), as mapping pairs, as an attribute list and
-// as LZNT1 data.
+// base or an extension record), as mapping pairs, as an attribute list, as
+// LZNT1 data and as the recycle bin's $I and INFO2 files.
 // No decoder may read outside what it is given.
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include "ntfs/fixups.h"
 #include "ntfs/mapping_pairs.h"
 #include "ntfs/record_decoder.h"
+#include "ntfs/recycle_bin.h"
 #include "recovery/lznt1.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -40,6 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<vant::ntfs::Extent> extents;
   vant::ntfs::DecodeMappingPairs(pairs, 0, extents);
   vant::ntfs::ParseAttributeList(pairs);
+  vant::DecodeRecycleInfo(pairs);
+  vant::DecodeInfo2(pairs);
   std::vector<std::uint8_t> unit(16 * vant::Lznt1ChunkBytes, 0);
   vant::DecompressLznt1(data, size, unit.data(), unit.size());
   return 0;

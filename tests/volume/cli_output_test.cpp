@@ -90,9 +90,12 @@ TEST(CliNames, ShownAsTheVolumeHoldsThemOneLinePerEntry) {
   std::string line;
   std::getline(lines, line);
   while (std::getline(lines, line)) {
-    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 8) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 10) << line;
     for (char c : line) EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\t') << line;
-    names[std::stoull(line)] = line.substr(line.rfind('\t') + 1);
+    std::istringstream fields(line);
+    std::string name;
+    for (int column = 0; column < 9; ++column) std::getline(fields, name, '\t');
+    names[std::stoull(line)] = name;
   }
   const std::map<std::string, std::string> expected = {
       {"nombres/Canción año.txt", "Canción año.txt"},

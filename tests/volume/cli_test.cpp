@@ -25,7 +25,7 @@ TEST(Cli, ScanListsTheDeletedFilesOfTheVolume) {
   std::istringstream out(Vant("scan " + Quote(image) + " --deleted"));
   std::string line;
   std::getline(out, line);
-  EXPECT_EQ(line, "record\tstate\tkind\tparent\tsize\tcreated\tmodified\taccessed\tname");
+  EXPECT_EQ(line, "record\tstate\tkind\tparent\tsize\tcreated\tmodified\taccessed\tname\toriginal\trecycled");
   std::set<std::uint64_t> listed;
   while (std::getline(out, line)) {
     std::istringstream fields(line);
