@@ -1,5 +1,6 @@
 #include "catalogue/catalogue.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vant {
@@ -55,13 +56,22 @@ void Catalogue::SetName(FileEntry& entry, std::string_view name) {
 
 void Catalogue::SetVolumeName(const FileEntry& entry, std::u16string_view name) {
   if (!keepVolumeNames_) return;
-  if (entry.RecordNumber >= volumeNames_.size()) volumeNames_.resize(std::size_t{entry.RecordNumber} + 1);
-  volumeNames_[entry.RecordNumber].assign(name);
+  const bool wide = std::any_of(name.begin(), name.end(), [](char16_t unit) { return unit > 0xFF; });
+  if (!wide) {
+    // A name set again (from an extension record) must not keep an older one.
+    if (entry.RecordNumber < volumeNameAt_.size()) volumeNameAt_[entry.RecordNumber] = 0;
+    return;
+  }
+  if (entry.RecordNumber >= volumeNameAt_.size()) volumeNameAt_.resize(std::size_t{entry.RecordNumber} + 1, 0);
+  volumeNameAt_[entry.RecordNumber] = static_cast<std::uint32_t>(volumeNameUnits_.size() + 1);
+  volumeNameUnits_.push_back(static_cast<char16_t>(name.size()));  // at most 255
+  volumeNameUnits_.insert(volumeNameUnits_.end(), name.begin(), name.end());
 }
 
 std::u16string_view Catalogue::VolumeName(const FileEntry& entry) const {
-  return entry.RecordNumber < volumeNames_.size() ? std::u16string_view(volumeNames_[entry.RecordNumber])
-                                                  : std::u16string_view();
+  if (entry.RecordNumber >= volumeNameAt_.size() || volumeNameAt_[entry.RecordNumber] == 0) return {};
+  const std::size_t at = volumeNameAt_[entry.RecordNumber] - 1;
+  return std::u16string_view(volumeNameUnits_.data() + at + 1, volumeNameUnits_[at]);
 }
 
 bool IsRecycleBinName(std::string_view name) {
@@ -101,7 +111,8 @@ const RecycledOrigin* Catalogue::OriginOf(const FileEntry& entry) const {
 void Catalogue::Clear() {
   chunks_.clear();
   origins_.clear();
-  volumeNames_.clear();
+  volumeNameAt_.clear();
+  volumeNameUnits_.clear();
   count_ = 0;
   arena_.clear();
   arenaUsed_ = ArenaBlock;
@@ -110,7 +121,8 @@ void Catalogue::Clear() {
 }
 
 std::size_t Catalogue::MemoryBytes() const {
-  return chunks_.size() * ChunkSize * sizeof(FileEntry) + arenaBytes_;
+  return chunks_.size() * ChunkSize * sizeof(FileEntry) + arenaBytes_ + volumeNameAt_.size() * sizeof(std::uint32_t) +
+         volumeNameUnits_.size() * sizeof(char16_t);
 }
 
 }  // namespace vant

@@ -90,11 +90,12 @@ class Catalogue {
   void SetName(FileEntry& entry, std::string_view name);
   // The names as the volume holds them (UTF-16 units), for tools that show
   // them whole; the form's 8-bit names stay its only names. Kept only when
-  // asked for (it costs a string per record), and the choice outlives Clear.
+  // asked for, and the choice outlives Clear. Only names with a unit past
+  // U+00FF are stored: the others are their 8-bit names widened.
   void KeepVolumeNames(bool keep) { keepVolumeNames_ = keep; }
   bool KeepsVolumeNames() const { return keepVolumeNames_; }
   void SetVolumeName(const FileEntry& entry, std::u16string_view name);
-  // Empty when none was kept for the entry.
+  // Empty when none was kept for the entry, or when its 8-bit name says it all.
   std::u16string_view VolumeName(const FileEntry& entry) const;
   void Reserve(std::size_t count);
   // The recycle bin's word on an entry: few entries have one, so they live
@@ -122,7 +123,10 @@ class Catalogue {
   std::size_t arenaBytes_ = 0;
   std::uint64_t generation_ = 0;
   bool keepVolumeNames_ = false;
-  std::vector<std::u16string> volumeNames_;  // by record number
+  // By record number: where the entry's name starts in volumeNameUnits_
+  // (its length unit, then its units), plus one; 0 for none.
+  std::vector<std::uint32_t> volumeNameAt_;
+  std::vector<char16_t> volumeNameUnits_;
   std::unordered_map<std::uint32_t, RecycledOrigin> origins_;  // by record number
 };
 
