@@ -36,7 +36,10 @@ struct FileEntry {
   // torn or partly overwritten, yet it is decoded (deleted records are why
   // we are here).
   std::uint64_t FixupMismatch : 1 = 0;
-  std::uint64_t Unused : 10 = 0;
+  // Counted as deleted because it lies in a recycle bin while its record is
+  // still in use: its clusters are its own, whole.
+  std::uint64_t HeldInBin : 1 = 0;
+  std::uint64_t Unused : 9 = 0;
   std::uint32_t RecordNumber = 0;     // always the entry's index
   std::uint32_t Reserved = 0;
 

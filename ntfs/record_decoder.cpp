@@ -116,7 +116,10 @@ void DecodeFileRecord(Catalogue& catalogue, FileEntry& entry, std::span<const st
   }
   if (current && current->Type() == attr::Data) DecodeData(entry, *current);
 
-  if (IsRecycledName(entry.NameView(), driveLetter)) entry.IsDeleted = true;
+  if (IsRecycledName(entry.NameView(), driveLetter)) {
+    entry.HeldInBin = !entry.IsDeleted;
+    entry.IsDeleted = true;
+  }
 }
 
 bool DecodeExtensionRecord(Catalogue& catalogue, FileEntry& base, std::span<const std::uint8_t> extension,
@@ -159,7 +162,10 @@ bool DecodeExtensionRecord(Catalogue& catalogue, FileEntry& base, std::span<cons
   if (haveName) {
     catalogue.SetName(base, std::string_view(name, nameLength));
     catalogue.SetVolumeName(base, std::u16string_view(units16, nameLength));
-    if (IsRecycledName(base.NameView(), driveLetter)) base.IsDeleted = true;
+    if (IsRecycledName(base.NameView(), driveLetter) && !base.IsDeleted) {
+      base.HeldInBin = true;
+      base.IsDeleted = true;
+    }
   }
   return changed;
 }

@@ -215,6 +215,7 @@ std::size_t ReadRecycleBins(VolumeDevice& volume, Catalogue& catalogue, std::uin
         }
       }
       if (!item) continue;
+      if (!e.IsDeleted) e.HeldInBin = true;
       e.IsDeleted = true;
       if (e.IsDirectory) recycledFolders.insert(i);
       if (origin) {
@@ -230,6 +231,7 @@ std::size_t ReadRecycleBins(VolumeDevice& volume, Catalogue& catalogue, std::uin
     for (std::size_t i = 0; i < count; ++i) {
       FileEntry& e = catalogue.At(i);
       if (!e.IsBaseRecord || !recycledFolders.count(e.ParentRecord) || recycledFolders.count(i)) continue;
+      if (!e.IsDeleted) e.HeldInBin = true;
       e.IsDeleted = true;
       if (e.IsDirectory) found.insert(i);
     }

@@ -37,7 +37,8 @@ std::int64_t CountClustersInUse(VolumeDevice& volume, std::int64_t lcn, std::int
 
 int ComputeIntegrity(VolumeDevice& volume, const FileEntry& entry, const RunList* runs,
                      const RecoveryGeometry& geometry, WorkObserver& observer) {
-  if (!entry.IsDeleted || entry.IsResident) return 100;
+  // A file still held in a recycle bin owns its clusters: nothing took them.
+  if (!entry.IsDeleted || entry.HeldInBin || entry.IsResident) return 100;
   if (!runs || entry.FileSize == 0 || !geometry.Usable()) return 0;
   std::int64_t inUse = 0, total = 0, onDisk = 0;
   for (const DiskRun& run : AbsoluteRuns(*runs)) {

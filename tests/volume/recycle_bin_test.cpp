@@ -127,7 +127,12 @@ TEST(RecycleBin, RecoveredUnderOriginalNamesWithTheRecordsTimes) {
   const auto manifest = LoadManifest(FixturePath("recyclebin.tsv"));
   const fs::path out = fs::temp_directory_path() / ("vant-bin-" + std::to_string(::getpid()));
   fs::remove_all(out);
-  Vant("recover " + image + " --all-deleted -o " + Quote((out / "papelera").string()));
+  // Files still in the bin own their clusters: whole, whatever the bitmap says.
+  auto report = Rows(Vant("recover " + image + " --all-deleted -o " + Quote((out / "papelera").string())), 0);
+  const ManifestRow* held = FindByPath(manifest, kBin + "/$RAB12CD.docx");
+  ASSERT_NE(held, nullptr);
+  ASSERT_TRUE(report.count(std::to_string(held->Record)));
+  EXPECT_EQ(report[std::to_string(held->Record)][1], "100%");
   Vant("recover " + image + " --all-deleted --original-paths -o " + Quote((out / "origen").string()));
   const struct {
     std::string source, asRecycled, asOriginal;
