@@ -410,6 +410,13 @@ void TVANT1::RunSearch() {
     if (Get<CheckBox>("CheckBox7").Checked()) list2_->Clear();
     const std::string word = ToLowerText(edit.Text(), lower);
     const std::uint64_t generation = catalogue_.Generation();
+    // The type and the two boxes can only change while messages are
+    // processed: they are read then, not once per entry (on Windows each
+    // read is a window message).
+    auto& whole = Get<CheckBox>("CheckBox8");
+    auto& deleted = Get<CheckBox>("CheckBox2");
+    std::string mask = filter.Mask();
+    bool wholeName = whole.Checked(), deletedOnly = deleted.Checked();
     PumpBudget pump;
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
       progress.StepProgress(1);
@@ -417,16 +424,17 @@ void TVANT1::RunSearch() {
       // Entries without a name (records never decoded, reserved slots) are not files to find.
       // An item of the recycle bin is found by its bin name and by its original one.
       const RecycledOrigin* origin = catalogue_.OriginOf(entry);
-      const auto matches = [&](std::string_view name) {
-        return MatchesSearch(name, word, filter.Mask(), Get<CheckBox>("CheckBox8").Checked(), lower);
-      };
+      const auto matches = [&](std::string_view name) { return MatchesSearch(name, word, mask, wholeName, lower); };
       if (!entry.NameView().empty() && (matches(entry.NameView()) || (origin && matches(origin->Leaf8()))))
-        AddFileRow(*list2_, Rows(), entry, Get<CheckBox>("CheckBox2").Checked(), true);
+        AddFileRow(*list2_, Rows(), entry, deletedOnly, true);
       if (pump.Due()) {
         progress.Pump();
         // A new analysis ran meanwhile: the entries walked are gone.
         if (catalogue_.Generation() != generation) break;
         if (searchRestart_) break;
+        mask = filter.Mask();
+        wholeName = whole.Checked();
+        deletedOnly = deleted.Checked();
       }
     }
     progress.Finish();
