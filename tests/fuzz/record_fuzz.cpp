@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   if (recordSize >= 512 && recordSize <= 65536) {
-    // Keys naming the root folder on a volume whose newest time is in late 2025.
-    const vant::IndexKeyRules rules{5, std::uint64_t{1} << 40, 134'100'000'000'000'000};
+    // The folder and the times of the kept INDX seed (record 64, December 2026).
+    const vant::IndexKeyRules rules{64, std::uint64_t{1} << 40, 134'432'352'000'000'000};
     for (bool inUse : {true, false}) {
       std::vector<std::uint8_t> block(data, data + recordSize);
       vant::ScanIndexBlock(block, inUse, rules);
