@@ -66,8 +66,9 @@ std::optional<IndexRemnant> KeyAt(std::span<const std::uint8_t> block, std::size
     const std::size_t length = GetU16(entry + ientry::Length);
     const std::uint16_t flags = GetU16(entry + ientry::Flags);
     const std::size_t wanted = Align8(ientry::Key + keyLength) + ((flags & ientry::FlagChild) ? 8 : 0);
-    if (keyLength == fn::Name + 2 * units && length == wanted && (flags & ~3u) == 0) {
-      const std::uint64_t reference = GetU64(entry + ientry::FileReference);
+    const std::uint64_t reference = GetU64(entry + ientry::FileReference);
+    if (keyLength == fn::Name + 2 * units && length == wanted && (flags & ~3u) == 0 &&
+        (reference & RecordNumberMask) < rules.Records) {
       r.HasReference = true;
       r.Record = reference & RecordNumberMask;
       r.Sequence = static_cast<std::uint16_t>(reference >> 48);
@@ -326,7 +327,7 @@ std::vector<IndexRemnant> FindIndexRemnants(VolumeDevice& volume, const Catalogu
   for (std::size_t i = 0; i < catalogue.Count(); ++i) {
     const FileEntry& folder = catalogue.At(i);
     if (!folder.IsBaseRecord || !folder.IsDirectory || (onlyFolder && i != *onlyFolder)) continue;
-    const IndexKeyRules rules{i, reader.VolumeBytes(), newest};
+    const IndexKeyRules rules{i, reader.VolumeBytes(), newest, catalogue.Count()};
     FolderKeys keys = ReadFolder(reader, folder, rules, stats);
     const std::set<std::u16string>& names = listed[i];
     // Same name and same times: one file's key met twice.

@@ -41,6 +41,9 @@ struct IndexKeyRules {
   std::uint64_t Folder = 0;       // the parent reference (48 bits) names it
   std::uint64_t VolumeBytes = 0;  // both sizes stay below it
   std::int64_t NewestTime = 0;    // times lie within 1 January 1980 and a year past it
+  // Records in the MFT: an entry header naming one past them was partly
+  // overwritten (an end marker written over its reference), so no reference.
+  std::uint64_t Records = ~std::uint64_t{0};
 };
 
 // One INDX block as read.

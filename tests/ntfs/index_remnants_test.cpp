@@ -79,7 +79,7 @@ std::vector<std::uint8_t> Block(const Key& key, std::size_t keyAt, bool tornSect
   return b;
 }
 
-const IndexKeyRules kRules{kFolder, 64ull << 20, kJan2026 + 40 * kDay};
+const IndexKeyRules kRules{kFolder, 64ull << 20, kJan2026 + 40 * kDay, 1000};
 
 TEST(IndexBlock, KeysOutsideTheUsedPartAreKeptOnlyWhenConsistent) {
   struct Case {
@@ -103,6 +103,7 @@ TEST(IndexBlock, KeysOutsideTheUsedPartAreKeptOnlyWhenConsistent) {
       {"allocated below real", [](Key& k) { k.Allocated = 10; }, kSlackKey, true, false},
       {"a size past the volume", [](Key& k) { k.Allocated = k.Real = 1ull << 40; }, kSlackKey, true, false},
       {"an entry header that does not fit the key", [](Key& k) { k.KeyLength = 200; }, kSlackKey, true, true, false},
+      {"a reference an end marker overwrote", [](Key& k) { k.Reference = 0x0000000200000010; }, kSlackKey, true, true, false},
       {"a key in the used part of a block in use", [](Key&) {}, 0x100, true, false},
       {"a key in the used part of a free block", [](Key&) {}, 0x100, false, true},
   };

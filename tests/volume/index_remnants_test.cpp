@@ -141,5 +141,18 @@ TEST(IndexRemnants, NamesWhoseRecordsWereRetakenComeBackFromTheFolderIndex) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+TEST(IndexRemnants, NoneWhereEveryFreedRecordStillHoldsItsName) {
+  // Odd names (beyond Latin-1, zero low bytes) and big folders whose deleted
+  // files kept their records: every key left in their indexes is listed.
+  for (const char* name : {"names", "many"}) {
+    cli::Session session({FixturePath(std::string(name) + ".img")});
+    ASSERT_TRUE(session.Analyse('C'));
+    IndexRemnantStats stats;
+    const auto remnants = FindIndexRemnants(*session.Form->Context().VolumeHandle, session.Entries, std::nullopt, &stats);
+    EXPECT_GT(stats.ListedKeys, 0u) << name;
+    for (const IndexRemnant& r : remnants) ADD_FAILURE() << name << ": " << Utf8(r.Name) << " in " << r.Folder;
+  }
+}
+
 }  // namespace
 }  // namespace vant
