@@ -41,7 +41,7 @@ struct FileEntry {
   std::uint64_t HeldInBin : 1 = 0;
   std::uint64_t Unused : 9 = 0;
   std::uint32_t RecordNumber = 0;     // always the entry's index
-  std::uint32_t Reserved = 0;
+  std::uint32_t SequenceNumber = 0;   // the record header's: NTFS bumps it when a record is freed
 
   std::string_view NameView() const { return Name ? std::string_view(Name) : std::string_view(); }
 };

@@ -25,6 +25,7 @@
 #include "cli/names.h"
 #include "cli/output_tree.h"
 #include "cli/session.h"
+#include "ntfs/index_remnants.h"
 #include "ntfs/mft_scan.h"
 #include "platform/latin1.h"
 #include "platform/image/image_volume.h"
@@ -44,11 +45,13 @@ constexpr const char* kUsage =
     "image is read at its first NTFS partition unless --partition N is given.\n"
     "\n"
     "  vant form IMAGE...            the drive tree of the form, images as C:, D:, ...\n"
-    "  vant scan IMAGE [--deleted] [--format tsv|body]\n"
-    "                                the MFT catalogue, one line per valid record\n"
+    "  vant scan IMAGE [--deleted] [--remnants] [--format tsv|body]\n"
+    "                                the MFT catalogue, one line per valid record;\n"
+    "                                --remnants adds names left in folder indexes\n"
     "  vant tree IMAGE               the folder tree of the analysed drive\n"
-    "  vant ls IMAGE PATH [--deleted]\n"
-    "                                the files of a folder, PATH as the tree shows it\n"
+    "  vant ls IMAGE PATH [--deleted] [--remnants]\n"
+    "                                the files of a folder, PATH as the tree shows it;\n"
+    "                                --remnants adds its index remnants (image r, then their id)\n"
     "  vant search IMAGE WORD [--type 0..5] [--whole] [--deleted]\n"
     "                                files whose name holds WORD\n"
     "  vant recover IMAGE RECORD... -o DIR [--force] [--original-paths]\n"
@@ -56,7 +59,8 @@ constexpr const char* kUsage =
     "                                writes files out, with their integrity and times;\n"
     "                                recycle-bin items under their original names in\n"
     "                                DIR/PAPELERA, or with --original-paths in their\n"
-    "                                original folders below DIR (DIR/C/Users/...)\n"
+    "                                original folders below DIR (DIR/C/Users/...);\n"
+    "                                an index remnant's id has no data to recover\n"
     "  vant --help | --version\n";
 
 struct Args {
@@ -207,6 +211,42 @@ std::int64_t UnixTime(std::int64_t filetime) {
 
 class Quiet : public WorkObserver {};
 
+// An index remnant has no record of its own: its id is "r", its folder's
+// record, "." and its place among that folder's remnants (from 1).
+std::vector<std::string> RemnantIds(const std::vector<IndexRemnant>& remnants) {
+  std::vector<std::string> ids;
+  std::uint64_t folder = 0, place = 0;
+  for (const IndexRemnant& r : remnants) {
+    place = ids.empty() || r.Folder != folder ? 1 : place + 1;
+    folder = r.Folder;
+    ids.push_back("r" + std::to_string(r.Folder) + "." + std::to_string(place));
+  }
+  return ids;
+}
+
+bool IsRemnantId(std::string_view arg) { return !arg.empty() && arg[0] == 'r'; }
+
+// `scan --remnants`: state "remnant" and the id where a record number would
+// stand in the TSV; in the bodyfile "(index remnant)" after the name and the
+// record the name last pointed to, or 0 (timeline readers take only digits
+// and dashes there).
+void PrintRemnantScanRows(const std::vector<IndexRemnant>& remnants, bool body) {
+  const std::vector<std::string> ids = RemnantIds(remnants);
+  for (std::size_t i = 0; i < remnants.size(); ++i) {
+    const IndexRemnant& r = remnants[i];
+    const std::string name = Printable(CodePoints(r.Name), body ? U'|' : 0);
+    if (body) {
+      std::cout << "0|" << name << " (index remnant)|" << (r.HasReference ? r.Record : 0) << "|"
+                << (r.IsDirectory() ? "d/d" : "r/r") << "|0|0|" << r.RealSize << "|" << UnixTime(r.AccessTime) << "|" << UnixTime(r.ModificationTime) << "|"
+                << UnixTime(r.ChangeTime) << "|" << UnixTime(r.CreationTime) << "\n";
+    } else {
+      std::cout << ids[i] << "\tremnant\t" << (r.IsDirectory() ? "dir" : "file") << '\t' << r.Folder << '\t' << r.RealSize
+                << '\t' << Iso8601(r.CreationTime) << '\t' << Iso8601(r.ModificationTime) << '\t' << Iso8601(r.AccessTime)
+                << '\t' << name << "\t\t\n";  // no original path, no recycling time
+    }
+  }
+}
+
 int CommandForm(const Args& args) {
   if (args.Positional.empty()) return std::cerr << kUsage, 2;
   Session s(args.Positional, Partition(args));
@@ -278,6 +318,7 @@ int CommandScan(const Args& args) {
                 << '\t' << name << '\t' << original << '\t' << (origin ? Iso8601(origin->DeletionTime) : "") << '\n';
     }
   }
+  if (args.Has("--remnants")) PrintRemnantScanRows(FindIndexRemnants(*context.VolumeHandle, catalogue), body);
   std::cerr << "vant: " << stats.Records << " records read";
   if (stats.UnreadableRecords) std::cerr << ", " << stats.UnreadableRecords << " unreadable";
   if (stats.FixupMismatches) std::cerr << ", " << stats.FixupMismatches << " torn (update sequence mismatch)";
@@ -383,6 +424,21 @@ TreeNode FindFolder(Session& s, std::string_view pathUtf8) {
   return find(s.DriveNode('C'), path);
 }
 
+// `ls --remnants`: after the folder's rows, its index remnants as rows of
+// the same columns, image "r", and their id last.
+void PrintRemnantRows(Session& s, TreeNode node) {
+  const auto* data = static_cast<const FolderNodeData*>(s.Form->Get<TreeView>("TreeView1").Data(node));
+  if (!data || data->RecordNumber >= s.Entries.Count()) return;  // the lost-items node stands for no folder
+  const auto remnants = FindIndexRemnants(*s.Form->Context().VolumeHandle, s.Entries, data->RecordNumber);
+  const std::vector<std::string> ids = RemnantIds(remnants);
+  for (std::size_t i = 0; i < remnants.size(); ++i) {
+    const IndexRemnant& r = remnants[i];
+    std::cout << "r\t" << Printable(CodePoints(r.Name)) << '\t' << r.RealSize;
+    for (std::int64_t t : {r.CreationTime, r.ModificationTime, r.AccessTime}) std::cout << '\t' << FormatFileTime(t).value_or("");
+    std::cout << '\t' << ids[i] << '\n';
+  }
+}
+
 int CommandLs(const Args& args) {
   if (args.Positional.size() != 2) return std::cerr << kUsage, 2;
   if (!CheckImage(args.Positional[0], Partition(args))) return 1;
@@ -396,6 +452,7 @@ int CommandLs(const Args& args) {
   if (args.Has("--deleted")) s.Form->Get<CheckBox>("CheckBox1").SetChecked(true);
   headless::ClickNode(s.Form->Get<TreeView>("TreeView1"), node);
   PrintRows(s.Form->Get<ListView>("ListView1"), RowsOf(s));
+  if (args.Has("--remnants")) PrintRemnantRows(s, node);
   return 0;
 }
 
@@ -449,6 +506,28 @@ int CommandRecover(const Args& args) {
   if (!CheckImage(args.Positional[0], Partition(args), &image)) return 1;
   Session s({args.Positional[0]}, Partition(args));
   if (!AnalyseOrSay(s)) return 1;
+  // Index remnants are names only: told so, never written.
+  int remnantsAsked = 0;
+  if (!all) {
+    std::vector<IndexRemnant> remnants;
+    std::vector<std::string> ids;
+    for (std::size_t k = 1; k < args.Positional.size(); ++k) {
+      if (!IsRemnantId(args.Positional[k])) continue;
+      if (remnants.empty()) {
+        remnants = FindIndexRemnants(*s.Form->Context().VolumeHandle, s.Entries);
+        ids = RemnantIds(remnants);
+      }
+      const auto at = std::find(ids.begin(), ids.end(), args.Positional[k]);
+      if (at == ids.end()) {
+        std::cerr << "vant: " << Printable(CodePointsOfUtf8(args.Positional[k])) << " is no index remnant of this volume\n";
+        return 1;
+      }
+      std::cout << *at << "\t-\t" << Printable(CodePoints(remnants[std::size_t(at - ids.begin())].Name))
+                << "\tno data to recover (index remnant)\n";
+      ++remnantsAsked;
+    }
+    if (remnantsAsked + 1 == static_cast<int>(args.Positional.size())) return 1;
+  }
   const std::string out = args.Get("-o");
   std::string error;
   auto tree = OutputTree::Open(out, error);
@@ -473,6 +552,7 @@ int CommandRecover(const Args& args) {
     }
   } else {
     for (std::size_t k = 1; k < args.Positional.size(); ++k) {
+      if (IsRemnantId(args.Positional[k])) continue;
       const std::uint64_t record = std::stoull(args.Positional[k]);
       if (record >= catalogue.Count() || !catalogue.At(record).IsBaseRecord) {
         std::cerr << "vant: record " << record << " is not a file record of this volume\n";
@@ -568,7 +648,7 @@ int CommandRecover(const Args& args) {
       std::cout << r.BytesWritten << " bytes\n";
     }
   }
-  return failures ? 1 : 0;
+  return failures || remnantsAsked ? 1 : 0;
 }
 
 }  // namespace

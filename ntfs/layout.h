@@ -118,13 +118,54 @@ inline constexpr std::size_t MinSize = 32;
 // $FILE_NAME value.
 namespace fn {
 inline constexpr std::size_t ParentReference = 0;  // u64: low 48 bits record, high 16 sequence
+inline constexpr std::size_t CreationTime = 8;     // FILETIME
+inline constexpr std::size_t ModificationTime = 16;
+inline constexpr std::size_t ChangeTime = 24;      // of the MFT record
+inline constexpr std::size_t AccessTime = 32;
 inline constexpr std::size_t AllocatedSize = 40;
 inline constexpr std::size_t RealSize = 48;
+inline constexpr std::size_t FileFlags = 56;       // u32; 0x10000000: a folder (it has an $I30 index)
+inline constexpr std::uint32_t FlagFolder = 0x10000000;
 inline constexpr std::size_t NameLength = 64;      // u8, UTF-16 units
 inline constexpr std::size_t Namespace = 65;       // u8: 0 POSIX, 1 Win32, 2 DOS, 3 both
 inline constexpr std::size_t Name = 66;
 inline constexpr std::uint8_t NamespaceDos = 2;
 }  // namespace fn
+
+// $INDEX_ROOT value: the index's header, then a node header as in INDX blocks.
+namespace iroot {
+inline constexpr std::size_t IndexedType = 0;      // u32: 0x30 for a folder's $I30
+inline constexpr std::size_t BlockSize = 8;        // u32: bytes per index block
+inline constexpr std::size_t ClustersPerBlock = 12;  // u8
+inline constexpr std::size_t Node = 16;            // node header
+}  // namespace iroot
+
+// INDX block (an index allocation's node), fixed up like a FILE record.
+namespace indx {
+inline constexpr std::size_t Vcn = 16;             // i64: this block's VCN
+inline constexpr std::size_t Node = 24;            // node header
+inline constexpr std::size_t HeaderMin = 40;       // the update-sequence array follows
+}  // namespace indx
+
+// Node header, at `Node` of the above; its offsets count from the header itself.
+namespace node {
+inline constexpr std::size_t EntriesOffset = 0;    // u32
+inline constexpr std::size_t IndexLength = 4;      // u32: bytes in use, entries' end
+inline constexpr std::size_t AllocatedLength = 8;  // u32
+inline constexpr std::size_t Flags = 12;           // u8: 1 the node has children
+inline constexpr std::size_t Size = 16;
+}  // namespace node
+
+// Index entry: a file reference and a key ($FILE_NAME value for $I30).
+namespace ientry {
+inline constexpr std::size_t FileReference = 0;    // u64
+inline constexpr std::size_t Length = 8;           // u16, a multiple of 8
+inline constexpr std::size_t KeyLength = 10;       // u16
+inline constexpr std::size_t Flags = 12;           // u16: 1 a child node's VCN ends the entry, 2 the last entry
+inline constexpr std::size_t Key = 16;
+inline constexpr std::uint16_t FlagChild = 1;
+inline constexpr std::uint16_t FlagLast = 2;
+}  // namespace ientry
 
 inline constexpr std::uint64_t RecordNumberMask = 0x0000FFFFFFFFFFFFull;
 

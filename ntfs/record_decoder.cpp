@@ -63,6 +63,7 @@ void DecodeFileRecord(Catalogue& catalogue, FileEntry& entry, std::span<const st
   const std::uint16_t flags = GetU16(record.data() + rec::Flags);
   entry.IsDeleted = (flags & rec::FlagInUse) == 0;
   entry.IsDirectory = (flags & rec::FlagDirectory) != 0;
+  entry.SequenceNumber = GetU16(record.data() + rec::SequenceNumber);
 
   char name[256];
   char16_t units16[256];

@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as a FILE record (fixups, then decoding as a
-// base or an extension record), as mapping pairs, as an attribute list, as
-// LZNT1 data and as the recycle bin's $I and INFO2 files.
+// base or an extension record), as an INDX block (in use and free), as
+// mapping pairs, as an attribute list, as LZNT1 data and as the recycle
+// bin's $I and INFO2 files.
 // No decoder may read outside what it is given.
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "catalogue/catalogue.h"
 #include "ntfs/attributes.h"
 #include "ntfs/fixups.h"
+#include "ntfs/index_remnants.h"
 #include "ntfs/mapping_pairs.h"
 #include "ntfs/record_decoder.h"
 #include "ntfs/recycle_bin.h"
@@ -35,6 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<vant::ntfs::Extent> extents;
         vant::ntfs::DecodeMappingPairs(std::span(record).subspan(entry.DataOffset), 0, extents);
       }
+    }
+  }
+  if (recordSize >= 512 && recordSize <= 65536) {
+    // The folder and the times of the kept INDX seed (record 64, December 2026).
+    const vant::IndexKeyRules rules{64, std::uint64_t{1} << 40, 134'432'352'000'000'000};
+    for (bool inUse : {true, false}) {
+      std::vector<std::uint8_t> block(data, data + recordSize);
+      vant::ScanIndexBlock(block, inUse, rules);
     }
   }
   std::vector<std::uint8_t> pairs(data, data + size);
