@@ -312,20 +312,15 @@ DWORD ThreadWindows() {
   return count;
 }
 
-// The process's private bytes: its anonymous resident memory as the kernel
-// counts it (Wine answers no private usage), else the page-file usage.
+// The process's private bytes as the system counts them (Wine: its data
+// segment), else its working set.
 SIZE_T PrivateBytes() {
-  if (FILE* status = std::fopen("Z:\\proc\\self\\status", "r")) {
-    char line[256];
-    unsigned long long kb = 0;
-    while (std::fgets(line, sizeof line, status))
-      if (std::sscanf(line, "RssAnon: %llu kB", &kb) == 1) break;
-    std::fclose(status);
-    if (kb) return static_cast<SIZE_T>(kb * 1024);
-  }
-  PROCESS_MEMORY_COUNTERS memory{};
-  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-  return memory.PagefileUsage;
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                         sizeof(PROCESS_MEMORY_COUNTERS));
+  return memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage ? memory.PagefileUsage : memory.WorkingSetSize;
 }
 
 // A thousand controls made, activated and destroyed in one process: the
