@@ -1,6 +1,7 @@
 // IVANT: the form's own properties for scripts and hosts, IDispatch through
 // the registered type library, and the control's class information.
 #include "host/control.h"
+#include "host/property_stream.h"
 #include "host/type_info.h"
 
 namespace vant::host {
@@ -41,13 +42,16 @@ HRESULT TVANT1Impl::Get(Value* out, Read&& read) {
 // every sink hears of it.
 template <class Edit>
 HRESULT TVANT1Impl::Put(DISPID id, Edit&& edit) {
+  Busy busy(*this);  // a sink may let the control go
   return Boundary(IID_IVANT, [&]() -> HRESULT {
-    for (const auto& sink : propertyNotify_.Sinks<IPropertyNotifySink>())
-      if (sink->OnRequestEdit(id) == S_FALSE) return S_FALSE;
+    // A value the document could not hold is refused before anyone is asked.
     FormProperties next = Form().Properties();
     edit(next);
+    property_stream::CheckStorable(next);
+    for (const auto& sink : propertyNotify_.Sinks<IPropertyNotifySink>())
+      if (sink->OnRequestEdit(id) == S_FALSE) return S_FALSE;
     Form().SetProperties(next);
-    font_->Refresh();
+    if (font_) font_->Refresh();
     for (const auto& sink : propertyNotify_.Sinks<IPropertyNotifySink>()) sink->OnChanged(id);
     return S_OK;
   });
@@ -112,6 +116,9 @@ HRESULT TVANT1Impl::PutFont(IFontDisp* value) {
   ComPtr<IFont> font;
   if (FAILED(value->QueryInterface(IID_IFont, font.put_void())) || !font) return E_INVALIDARG;
   return Put(DISPID_FONT, [&](FormProperties& p) { p.Font = FontLink::FromOle(*font.get(), p.Font); });
+}
+HRESULT TVANT1Impl::PutFormFont(const FormFont& font) {
+  return Put(DISPID_FONT, [&](FormProperties& p) { p.Font = font; });
 }
 HRESULT TVANT1Impl::put_Font(IFontDisp* value) noexcept { return PutFont(value); }
 HRESULT TVANT1Impl::putref_Font(IFontDisp* value) noexcept { return PutFont(value); }

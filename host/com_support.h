@@ -154,6 +154,8 @@ HRESULT ReportError(REFIID iid, std::string_view description);
 // other through the COM error object as DISP_E_EXCEPTION.
 template <class Body>
 HRESULT Boundary(REFIID iid, Body&& body) noexcept {
+  // An error object left by an earlier call must not describe this one.
+  SetErrorInfo(0, nullptr);
   try {
     return body();
   } catch (const std::bad_alloc&) {

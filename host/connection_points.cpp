@@ -1,4 +1,5 @@
 #include "host/connection_points.h"
+#include "host/module.h"
 
 #include <algorithm>
 #include <new>
@@ -53,6 +54,7 @@ class SnapshotEnum final : public SingleInterface<IEnum> {
  private:
   std::vector<Item> items_;
   std::size_t position_;
+  ModuleLock lock_;
 };
 
 }  // namespace

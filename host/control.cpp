@@ -5,7 +5,6 @@
 #include <new>
 
 #include "host/module.h"
-#include "host/unattended.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_toolkit.h"
 #include "workspace/tvant1.h"
@@ -16,9 +15,16 @@ namespace {
 constexpr const char* kParkingClass = "DAXParkingWindow";
 constexpr const char* kControlProperty = "VANT.Control";
 constexpr UINT kReflectedBase = 0x2000;  // added to notifications passed back to their control
+constexpr UINT kFinishAbandoned = WM_APP + 0x5601;  // lParam: the control to destroy
 
-HWND g_parking = nullptr;
-int g_liveControls = 0;  // on the apartment's thread only
+// Each apartment's thread parks its own forms: a form parented to another
+// thread's window would make every call on it wait for that thread.
+struct ThreadParking {
+  HWND Window = nullptr;
+  int LiveControls = 0;
+};
+thread_local ThreadParking t_parking;
+volatile LONG g_liveControls = 0;  // every thread's, for the window class
 
 // Child notifications addressed to the parking window go back to the
 // control that sent them, 0x2000 higher, so parked controls still get them.
@@ -30,28 +36,61 @@ LRESULT CALLBACK ParkingProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
     case WM_MEASUREITEM: from = GetDlgItem(hwnd, static_cast<int>(reinterpret_cast<MEASUREITEMSTRUCT*>(l)->CtlID)); break;
     case WM_DELETEITEM: from = reinterpret_cast<DELETEITEMSTRUCT*>(l)->hwndItem; break;
     case WM_COMPAREITEM: from = reinterpret_cast<COMPAREITEMSTRUCT*>(l)->hwndItem; break;
+    case kFinishAbandoned:
+      TVANT1Impl::FinishAbandoned(reinterpret_cast<TVANT1Impl*>(l));
+      return 0;
     case WM_NCDESTROY:
-      if (hwnd == g_parking) g_parking = nullptr;
+      if (hwnd == t_parking.Window) t_parking.Window = nullptr;
       break;
   }
   if (from) return SendMessageA(from, message + kReflectedBase, w, l);
   return DefWindowProcA(hwnd, message, w, l);
 }
 
-// The process's parking window: registered on first use, made again after
-// it was destroyed. It goes with the last control, class and all, so a
-// library unloaded and loaded again never leaves a window whose procedure
-// is gone.
+// The thread's parking window goes with its last control; the class goes
+// with the process's last, so a library unloaded and loaded again never
+// leaves a window whose procedure is gone.
 void DropParkingWindow() {
-  if (g_parking && IsWindow(g_parking)) DestroyWindow(g_parking);
-  g_parking = nullptr;
-  UnregisterClassA(kParkingClass, Module::Instance().Handle());
+  if (t_parking.Window && IsWindow(t_parking.Window)) DestroyWindow(t_parking.Window);
+  t_parking.Window = nullptr;
+  if (g_liveControls == 0) UnregisterClassA(kParkingClass, Module::Instance().Handle());
 }
+
+// The control's toolkit: its pumps and modal boxes count as busy, and once
+// the host has let the control go nothing more is asked of the user.
+class ControlToolkit final : public win32::Toolkit {
+ public:
+  ControlToolkit(TVANT1Impl& control, HWND parent, const bool& abandoned)
+      : win32::Toolkit(nullptr, parent), control_(control), abandoned_(abandoned) {}
+  MsgAnswer MessageBox(std::string_view text, std::string_view caption, MsgButtons buttons, MsgIcon icon) override {
+    if (abandoned_) return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
+    TVANT1Impl::Busy busy(control_);
+    return win32::Toolkit::MessageBox(text, caption, buttons, icon);
+  }
+  void Notice(std::string_view text, NoticeKind kind) override {
+    if (abandoned_) return;
+    TVANT1Impl::Busy busy(control_);
+    win32::Toolkit::Notice(text, kind);
+  }
+  bool SaveDialog(SaveDialogOptions& options) override {
+    if (abandoned_) return false;
+    TVANT1Impl::Busy busy(control_);
+    return win32::Toolkit::SaveDialog(options);
+  }
+  void ProcessMessages() override {
+    TVANT1Impl::Busy busy(control_);
+    win32::Toolkit::ProcessMessages();
+  }
+
+ private:
+  TVANT1Impl& control_;
+  const bool& abandoned_;
+};
 
 }  // namespace
 
 HWND ParkingWindow() {
-  if (g_parking && IsWindow(g_parking)) return g_parking;
+  if (t_parking.Window && IsWindow(t_parking.Window)) return t_parking.Window;
   const HINSTANCE instance = Module::Instance().Handle();
   WNDCLASSA existing{};
   bool registered = GetClassInfoA(instance, kParkingClass, &existing) != FALSE;
@@ -65,14 +104,16 @@ HWND ParkingWindow() {
     wc.lpfnWndProc = ParkingProc;
     wc.hInstance = instance;
     wc.lpszClassName = kParkingClass;
-    if (!RegisterClassA(&wc)) throw std::runtime_error("the parking window's class cannot be registered (out of resources)");
+    // Another thread may have registered it meanwhile.
+    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+      throw std::runtime_error("the parking window's class cannot be registered (out of resources)");
   }
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
-  g_parking = CreateWindowExA(WS_EX_TOOLWINDOW, kParkingClass, "", WS_POPUP, x, y, 0, 0, nullptr, nullptr, instance,
-                              nullptr);
-  if (!g_parking) throw std::runtime_error("the parking window cannot be made");
-  ShowWindow(g_parking, SW_SHOWNOACTIVATE);
-  return g_parking;
+  t_parking.Window = CreateWindowExA(WS_EX_TOOLWINDOW, kParkingClass, "", WS_POPUP, x, y, 0, 0, nullptr, nullptr,
+                                     instance, nullptr);
+  if (!t_parking.Window) throw std::runtime_error("the parking window cannot be made");
+  ShowWindow(t_parking.Window, SW_SHOWNOACTIVATE);
+  return t_parking.Window;
 }
 
 HRESULT CreateControl(IUnknown* outer, REFIID iid, void** out) { return TVANT1Impl::Create(outer, iid, out); }
@@ -99,13 +140,14 @@ TVANT1Impl::TVANT1Impl(IUnknown* outer)
       propertyNotify_(*this, IID_IPropertyNotifySink, 0),
       events_(*this, DIID_IVANTEvents, 5) {
   Module::Instance().Lock();
-  ++g_liveControls;
+  InterlockedIncrement(&g_liveControls);
+  ++t_parking.LiveControls;
 }
 
 void TVANT1Impl::FinalConstruct() {
   HWND parking = ParkingWindow();
   system_ = std::make_unique<win32::System>();
-  toolkit_ = MakeToolkit(parking);
+  toolkit_ = std::make_unique<ControlToolkit>(*this, parking, abandoned_);
   form_ = std::make_unique<TVANT1>(*toolkit_, *system_, catalogue_);
   formWindow_ = toolkit_->FormHandle();
   if (!formWindow_) throw std::runtime_error("the form has no window");
@@ -113,25 +155,34 @@ void TVANT1Impl::FinalConstruct() {
   savedWindowProc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(formWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
   font_ = std::make_unique<FontLink>([this] { return Form().Properties().Font; },
-                                     [this](const FormFont& font) {
-                                       FormProperties p = Form().Properties();
-                                       p.Font = font;
-                                       Form().SetProperties(p);
-                                     });
+                                     [this](const FormFont& font) { return PutFormFont(font) == S_OK; });
   BindEvents();
 }
 
 TVANT1Impl::~TVANT1Impl() {
-  Module::Instance().Unlock();
-  // No sink hears anything from here on, not even the form's destruction.
-  propertyNotify_.Clear();
-  events_.Clear();
+  finishPosted_ = true;  // the form's last events, fired while it goes, post nothing
+  ReleaseHost();
   font_.reset();
   if (formWindow_ && savedWindowProc_ && IsWindow(formWindow_)) {
     SetWindowLongPtrA(formWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(savedWindowProc_));
     RemovePropA(formWindow_, kControlProperty);
   }
-  // The host's interfaces go before the form, so none is called while it goes.
+  // The form runs its own destruction work, then its window goes.
+  form_.reset();
+  toolkit_.reset();
+  system_.reset();
+  InterlockedDecrement(&g_liveControls);
+  if (--t_parking.LiveControls == 0) DropParkingWindow();
+  // Last: the library stays while any of its code may still run for this control.
+  Module::Instance().Unlock();
+}
+
+// What ties the control to its host goes first, so none of the host's
+// objects is called while the form goes (nor after the host let go).
+void TVANT1Impl::ReleaseHost() noexcept {
+  // No sink hears anything from here on, not even the form's destruction.
+  propertyNotify_.Clear();
+  events_.Clear();
   viewSink_.reset();
   dataAdvise_.reset();
   oleAdvise_.reset();
@@ -141,11 +192,52 @@ TVANT1Impl::~TVANT1Impl() {
   ambient_.reset();
   inPlaceSite_.reset();
   clientSite_.reset();
-  // The form runs its own destruction work, then its window goes.
-  form_.reset();
-  toolkit_.reset();
-  system_.reset();
-  if (--g_liveControls == 0) DropParkingWindow();
+}
+
+void TVANT1Impl::Enter() noexcept {
+  ++busy_;
+  inner_.AddRef();
+}
+
+// The reference goes before the depth: a last Release here only abandons,
+// and the destruction is posted for when nothing of the control runs.
+void TVANT1Impl::Leave() noexcept {
+  inner_.Release();
+  if (--busy_ == 0 && abandoned_ && !finishPosted_ && t_parking.Window)
+    finishPosted_ = PostMessageA(t_parking.Window, kFinishAbandoned, 0, reinterpret_cast<LPARAM>(this)) != FALSE;
+}
+
+void TVANT1Impl::LastRelease() noexcept {
+  refs_ = 1;  // the object's own while it goes
+  if (busy_ == 0 && !abandoned_) {
+    delete this;
+    return;
+  }
+  Abandon();
+}
+
+// Released while its code runs (a handler, a pump, a modal box): the work
+// stops as a cancel does, the form hides in the parking window and the host
+// is let go now; the rest waits until the outermost handler has unwound.
+void TVANT1Impl::Abandon() noexcept {
+  if (abandoned_) return;
+  abandoned_ = true;
+  try {
+    if (form_) form_->Abandon();
+    if (controlWindow_ || inPlaceActive_) InPlaceDeactivate();
+    if (formWindow_ && IsWindow(formWindow_)) {
+      ShowWindow(formWindow_, SW_HIDE);
+      SetParent(formWindow_, ParkingWindow());
+    }
+  } catch (...) {
+  }
+  ReleaseHost();
+}
+
+void TVANT1Impl::FinishAbandoned(TVANT1Impl* control) noexcept {
+  control->finishPosted_ = false;
+  if (control->busy_ > 0) return;  // posted again when this depth unwinds
+  delete control;
 }
 
 FormWindow& TVANT1Impl::Form() const {
@@ -156,6 +248,7 @@ FormWindow& TVANT1Impl::Form() const {
 LRESULT CALLBACK TVANT1Impl::ControlWindowProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
   auto* self = static_cast<TVANT1Impl*>(GetPropA(hwnd, kControlProperty));
   if (!self || !self->savedWindowProc_) return DefWindowProcA(hwnd, message, w, l);
+  Busy busy(*self);
   try {
     return self->ControlMessage(hwnd, message, w, l);
   } catch (...) {
@@ -201,11 +294,7 @@ ULONG TVANT1Impl::Inner::AddRef() noexcept { return InterlockedIncrement(&owner_
 
 ULONG TVANT1Impl::Inner::Release() noexcept {
   const LONG left = InterlockedDecrement(&owner_.refs_);
-  if (left == 0) {
-    // Released objects may call back while the form goes: keep it alive.
-    owner_.refs_ = 1;
-    delete &owner_;
-  }
+  if (left == 0) owner_.LastRelease();
   return left;
 }
 

@@ -27,8 +27,9 @@ class Toolkit;
 
 namespace vant::host {
 
-// The process's parking window, where forms wait while not placed in a host
-// (made on first use, and again after it was destroyed).
+// The calling thread's parking window, where its forms wait while not
+// placed in a host (made on first use, and again after it was destroyed).
+// Each thread has its own: a form is never a child of another thread's window.
 HWND ParkingWindow();
 
 class TVANT1Impl final : public IViewObjectEx,
@@ -220,6 +221,25 @@ class TVANT1Impl final : public IViewObjectEx,
 
   // The firers of IVANTEvents: every connected sink, lowest slot first.
   void Fire(DISPID id) noexcept;
+  // Destroys a control let go while busy, once nothing of it runs (posted
+  // to the parking window when the busy depth came back to 0).
+  static void FinishAbandoned(TVANT1Impl* control) noexcept;
+
+  // Held while control code runs that may call out (a window message, an
+  // event, a put, a pump, a modal box): a reference of its own and one level
+  // of the busy depth, so a last Release meanwhile only abandons the control.
+  class Busy {
+   public:
+    explicit Busy(TVANT1Impl& control) : control_(control) { control_.Enter(); }
+    ~Busy() { control_.Leave(); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+   private:
+    TVANT1Impl& control_;
+  };
+  void Enter() noexcept;
+  void Leave() noexcept;
   // The key goes by reference, sign-extended; the sinks may replace it.
   void FireKeyPress(char& key) noexcept;
 
@@ -238,6 +258,11 @@ class TVANT1Impl final : public IViewObjectEx,
 
   explicit TVANT1Impl(IUnknown* outer);
   ~TVANT1Impl();
+  // The last reference went: destroys the control, or abandons it while busy.
+  void LastRelease() noexcept;
+  // Stops the form's work, parks and hides it, and lets go of the host.
+  void Abandon() noexcept;
+  void ReleaseHost() noexcept;
   void FinalConstruct();
   void BindEvents();
   static LRESULT CALLBACK ControlWindowProc(HWND hwnd, UINT message, WPARAM w, LPARAM l);
@@ -248,6 +273,8 @@ class TVANT1Impl final : public IViewObjectEx,
   template <class Edit>
   HRESULT Put(DISPID id, Edit&& edit);
   HRESULT PutFont(IFontDisp* font);
+  // An edit made through the font object: the put sequence, veto and all.
+  HRESULT PutFormFont(const FormFont& font);
 
   // ---- embedding state (embedding.cpp) ----
   // What happens when the form's window gets a message, before or after the form.
@@ -258,6 +285,7 @@ class TVANT1Impl final : public IViewObjectEx,
   HRESULT DoPropertiesVerb(HWND parent);
   HRESULT AmbientChanged(DISPID id);
   HRESULT Ambient(DISPID id, VARIANT* value);
+  HRESULT AmbientColour(DISPID id, OLE_COLOR* colour);
   void InvalidateView();  // redraw: the window when in-place active, else the view sink
 
   // ---- drawing (drawing.cpp) ----
@@ -265,6 +293,9 @@ class TVANT1Impl final : public IViewObjectEx,
   void PaintForm(HDC dc, POINT origin);
 
   volatile LONG refs_ = 1;  // the creator's reference until Create returns
+  int busy_ = 0;            // control code on the stack (this thread only)
+  bool abandoned_ = false;  // released while busy: destroyed once idle
+  bool finishPosted_ = false;
   Inner inner_;
   IUnknown* controlling_;  // the outer object, or inner_
 

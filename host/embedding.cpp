@@ -9,6 +9,10 @@
 #include "host/control.h"
 #include "host/module.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
 namespace vant::host {
 namespace {
 
@@ -28,29 +32,41 @@ HRESULT TVANT1Impl::Ambient(DISPID id, VARIANT* value) {
   return ambient_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value, nullptr, nullptr);
 }
 
+// An ambient colour as OLE_COLOR, whichever integer type the host gave it
+// in: system colours (0x80000000 and up) come as negative VT_I4 too.
+HRESULT TVANT1Impl::AmbientColour(DISPID id, OLE_COLOR* colour) {
+  VARIANT value;
+  HRESULT hr = Ambient(id, &value);
+  if (SUCCEEDED(hr)) {
+    if (value.vt == VT_UI4) *colour = value.ulVal;
+    else if (SUCCEEDED(hr = VariantChangeType(&value, &value, 0, VT_I4))) *colour = static_cast<OLE_COLOR>(value.lVal);
+  }
+  VariantClear(&value);
+  return hr;
+}
+
 // DispID 0 stands for every ambient property the control uses.
 HRESULT TVANT1Impl::AmbientChanged(DISPID id) {
   if (id == DISPID_AMBIENT_BACKCOLOR || id == 0) {
-    VARIANT colour;
-    HRESULT hr = Ambient(DISPID_AMBIENT_BACKCOLOR, &colour);
-    if (SUCCEEDED(hr)) hr = VariantChangeType(&colour, &colour, 0, VT_UI4);
+    OLE_COLOR colour = 0;
+    const HRESULT hr = AmbientColour(DISPID_AMBIENT_BACKCOLOR, &colour);
     if (FAILED(hr)) return hr;
-    Form().ParentColourChanged(colour.ulVal);
+    Form().ParentColourChanged(colour);
   }
   if (id == DISPID_AMBIENT_FORECOLOR || id == DISPID_AMBIENT_FONT || id == 0) {
-    VARIANT fore, font;
-    HRESULT hr = Ambient(DISPID_AMBIENT_FORECOLOR, &fore);
-    if (SUCCEEDED(hr)) hr = VariantChangeType(&fore, &fore, 0, VT_UI4);
+    OLE_COLOR fore = 0;
+    HRESULT hr = AmbientColour(DISPID_AMBIENT_FORECOLOR, &fore);
     if (FAILED(hr)) return hr;
+    VARIANT font;
     hr = Ambient(DISPID_AMBIENT_FONT, &font);
-    if (FAILED(hr)) return hr;
     ComPtr<IFont> ole;
-    if ((font.vt == VT_DISPATCH || font.vt == VT_UNKNOWN) && font.punkVal)
+    if (SUCCEEDED(hr) && (font.vt == VT_DISPATCH || font.vt == VT_UNKNOWN) && font.punkVal)
       font.punkVal->QueryInterface(IID_IFont, ole.put_void());
     VariantClear(&font);
+    if (FAILED(hr)) return hr;
     if (!ole) return DISP_E_TYPEMISMATCH;
     FormFont parent = FontLink::FromOle(*ole.get(), Form().Properties().Font);
-    parent.Colour = fore.ulVal;
+    parent.Colour = fore;
     Form().ParentFontChanged(parent);
   }
   return S_OK;
@@ -73,12 +89,18 @@ HRESULT TVANT1Impl::FreezeEvents(BOOL freeze) noexcept {
 
 HRESULT TVANT1Impl::SetClientSite(IOleClientSite* site) noexcept {
   return Boundary(IID_IOleObject, [&] {
-    clientSite_ = ComPtr<IOleClientSite>(site);
     if (!site) {
+      // Nothing of the old host stays: out of place first, then every site.
+      if (inPlaceActive_) InPlaceDeactivate();
+      clientSite_.reset();
+      inPlaceSite_.reset();
+      frame_.reset();
+      document_.reset();
       ambient_.reset();
       controlSite_.reset();
       return S_OK;
     }
+    clientSite_ = ComPtr<IOleClientSite>(site);
     ambient_ = clientSite_.try_query<IDispatch>(IID_IDispatch);
     controlSite_ = clientSite_.try_query<IOleControlSite>(IID_IOleControlSite);
     // A host without ambient properties (or with unreadable ones) is fine.
@@ -184,8 +206,10 @@ HRESULT TVANT1Impl::DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND parent,
       case OLEIVERB_PRIMARY: {
         // Design mode (user mode false) shows the properties; else activates.
         VARIANT userMode;
-        if (SUCCEEDED(Ambient(DISPID_AMBIENT_USERMODE, &userMode)) && userMode.vt == VT_BOOL && !userMode.boolVal)
-          return DoPropertiesVerb(parent);
+        const bool design =
+            SUCCEEDED(Ambient(DISPID_AMBIENT_USERMODE, &userMode)) && userMode.vt == VT_BOOL && !userMode.boolVal;
+        VariantClear(&userMode);
+        if (design) return DoPropertiesVerb(parent);
         const HRESULT hr = ActivateInPlace(OLEIVERB_INPLACEACTIVATE, position);
         InvalidateView();
         return hr;
@@ -226,6 +250,7 @@ HRESULT TVANT1Impl::DoPropertiesVerb(HWND parent) {
   if (SUCCEEDED(Ambient(DISPID_AMBIENT_LOCALEID, &ambientLocale)) &&
       SUCCEEDED(VariantChangeType(&ambientLocale, &ambientLocale, 0, VT_UI4)))
     locale = ambientLocale.ulVal;
+  VariantClear(&ambientLocale);
   IUnknown* objects[] = {self.get()};
   hr = OleCreatePropertyFrame(parent, 0, 0, caption, 1, objects, list.cElems, list.pElems, locale, 0, nullptr);
   CoTaskMemFree(caption);
@@ -364,9 +389,14 @@ HRESULT TVANT1Impl::EnableModeless(BOOL) noexcept { return S_OK; }
 
 HRESULT TVANT1Impl::QuickActivate(QACONTAINER* container, QACONTROL* control) noexcept {
   if (!container || !control) return E_POINTER;
+  // Older hosts pass smaller structures: nothing is read or written past
+  // what each says it holds.
+  constexpr ULONG kControlNeeds = offsetof(QACONTROL, dwPointerActivationPolicy);
+  constexpr ULONG kContainerNeeds = offsetof(QACONTAINER, dwAppearance);
+  if (control->cbSize < kControlNeeds || container->cbSize < kContainerNeeds) return E_INVALIDARG;
   return Boundary(IID_IQuickActivate, [&]() -> HRESULT {
-    const ULONG size = control->cbSize;
-    *control = QACONTROL{};
+    const ULONG size = std::min<ULONG>(control->cbSize, sizeof(QACONTROL));
+    std::memset(control, 0, size);
     control->cbSize = size;
     SetClientSite(container->pClientSite);
     if (container->pAdviseSink) SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);

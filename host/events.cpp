@@ -36,7 +36,9 @@ HRESULT TVANT1Impl::FindConnectionPoint(REFIID iid, IConnectionPoint** out) noex
 
 // A sink that fails, or throws, stops nothing: the others still hear it.
 // Firers run inside window procedures: nothing may leave them.
+// Each holds the control for its sinks: one may let it go.
 void TVANT1Impl::Fire(DISPID id) noexcept {
+  Busy busy(*this);
   try {
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     for (const auto& sink : events_.Sinks<IDispatch>())
@@ -46,6 +48,7 @@ void TVANT1Impl::Fire(DISPID id) noexcept {
 }
 
 void TVANT1Impl::FireKeyPress(char& key) noexcept {
+  Busy busy(*this);
   try {
   SHORT value = static_cast<SHORT>(static_cast<signed char>(key));
   VARIANTARG argument;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "host/module.h"
+
 namespace vant::host {
 
 // Hears the font object's property changes; cut off when the link goes, so
@@ -22,6 +24,7 @@ class FontLink::Sink final : public SingleInterface<IPropertyNotifySink> {
 
  private:
   FontLink* link_;
+  ModuleLock lock_;  // the font object may keep the sink after the control
 };
 
 FontLink::FontLink(Read read, Write write) : read_(std::move(read)), write_(std::move(write)) {}
@@ -119,7 +122,13 @@ void FontLink::Changed() {
   if (seen.Strikeout != shown_.Strikeout) next.Strikeout = seen.Strikeout;
   if (seen.Charset != shown_.Charset) next.Charset = seen.Charset;
   shown_ = seen;
-  if (!(next == read_())) write_(next);
+  if (!(next == read_()) && !write_(next)) {
+    // Refused: the object goes back to the form's font.
+    formShown_ = FormFont{};
+    formShown_.Points = -1;
+    Refresh();
+    return;
+  }
   formShown_ = read_();
 }
 

@@ -13,7 +13,8 @@ namespace vant::host {
 class FontLink {
  public:
   using Read = std::function<FormFont()>;
-  using Write = std::function<void(const FormFont&)>;
+  // Answers whether the form took the font (a host's sink may veto it).
+  using Write = std::function<bool(const FormFont&)>;
   FontLink(Read read, Write write);
   ~FontLink();
   FontLink(const FontLink&) = delete;

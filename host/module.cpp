@@ -40,13 +40,25 @@ class ClassFactory final : public SingleInterface<IClassFactory> {
     return CreateControl(outer, iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
-    if (lock) Module::Instance().Lock();
-    else Module::Instance().Unlock();
+    Module::Instance().LockServer(lock != FALSE);
     return S_OK;
   }
 };
 
 }  // namespace
+
+void Module::LockServer(bool lock) {
+  if (lock) {
+    InterlockedIncrement(&serverLocks_);
+    Lock();
+    return;
+  }
+  for (LONG held = serverLocks_; held > 0; held = serverLocks_)
+    if (InterlockedCompareExchange(&serverLocks_, held - 1, held) == held) {
+      Unlock();
+      return;
+    }
+}
 
 HRESULT Module::GetClassObject(REFIID iid, void** out) {
   if (!classObject_) {

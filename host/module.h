@@ -48,6 +48,9 @@ class Module {
   void Lock() { InterlockedIncrement(&locks_); }
   void Unlock() { InterlockedDecrement(&locks_); }
   LONG LockCount() const { return locks_; }
+  // LockServer: a FALSE without a TRUE before it changes nothing, so a
+  // careless host cannot drive the count below the live objects for good.
+  void LockServer(bool lock);
 
   // The library's full file name (the type library is its resource).
   std::wstring Path() const;
@@ -63,9 +66,20 @@ class Module {
   Module() = default;
   HINSTANCE instance_ = nullptr;
   volatile LONG locks_ = 0;
+  volatile LONG serverLocks_ = 0;
   IUnknown* classObject_ = nullptr;
   CriticalSection classFactoryLock_;
   CriticalSection typeInfoLock_;
+};
+
+// Held by every object the library hands out (but the class object): while
+// one lives, the host must not unload the code behind it.
+class ModuleLock {
+ public:
+  ModuleLock() { Module::Instance().Lock(); }
+  ~ModuleLock() { Module::Instance().Unlock(); }
+  ModuleLock(const ModuleLock&) = delete;
+  ModuleLock& operator=(const ModuleLock&) = delete;
 };
 
 // Makes a control object (aggregated when `outer` is given), runs its final

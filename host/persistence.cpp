@@ -52,7 +52,7 @@ HRESULT TVANT1Impl::Load(LPSTREAM stream) noexcept {
     // All decoded before anything changes: one SetProperties, which itself
     // refuses a bad value before it touches the form.
     Form().SetProperties(loaded);
-    font_->Refresh();
+    if (font_) font_->Refresh();
     InvalidateView();
     return S_OK;
   });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 
 namespace vant::host::property_stream {
 namespace {
@@ -12,6 +13,19 @@ std::uint32_t GetU32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 std::uint16_t GetU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+// Why a text cannot be stored, or null when it can.
+const char* TextFault(std::string_view text, std::uint32_t max) {
+  if (text.size() > max) return "too long";
+  if (text.find('\0') != std::string_view::npos) return "holding a NUL character";
+  return nullptr;
+}
+
+void CheckText(std::string_view text, std::uint32_t max, const char* name) {
+  if (const char* fault = TextFault(text, max))
+    throw std::invalid_argument(std::string(name) + " cannot be stored: " + fault + " (at most " +
+                                std::to_string(max) + " characters, none of them NUL)");
+}
 
 // Appends little-endian values; a record's length is filled in when it ends.
 class Writer {
@@ -28,7 +42,7 @@ class Writer {
   }
   void Text(const std::string& text, std::uint32_t max, const char* name) {
     // Refused here too, so a save never writes what a load would refuse.
-    if (text.size() > max) throw std::length_error(std::string(name) + " is too long to save");
+    CheckText(text, max, name);
     out_.insert(out_.end(), text.begin(), text.end());
   }
   std::size_t Size() const { return out_.size(); }
@@ -55,9 +69,9 @@ class Value {
     return v;
   }
   std::string Text(std::uint32_t max) const {
-    if (bytes_.size() > max) Fail("is " + std::to_string(bytes_.size()) + " bytes long, more than " + std::to_string(max));
-    if (std::find(bytes_.begin(), bytes_.end(), 0) != bytes_.end()) Fail("holds a NUL byte");
-    return std::string(bytes_.begin(), bytes_.end());
+    std::string text(bytes_.begin(), bytes_.end());
+    if (const char* fault = TextFault(text, max)) Fail(std::string("is ") + fault);
+    return text;
   }
 
  private:
@@ -191,7 +205,16 @@ FormProperties DecodePayload(std::span<const std::uint8_t> payload, const FormPr
 
 }  // namespace
 
+void CheckStorable(const FormProperties& p) {
+  if (static_cast<unsigned>(p.AxBorderStyle) > 3) throw std::invalid_argument("the border style cannot be stored");
+  if (static_cast<unsigned>(p.PrintScale) > 2) throw std::invalid_argument("the print scale cannot be stored");
+  CheckText(p.Caption, kMaxText, "the caption");
+  CheckText(p.HelpFile, kMaxText, "the help file name");
+  CheckText(p.Font.Name, kMaxFontName, "the font name");
+}
+
 std::vector<std::uint8_t> Encode(const FormProperties& properties) {
+  CheckStorable(properties);
   std::vector<std::uint8_t> out;
   Writer w(out);
   for (std::uint8_t b : kSignature) w.U8(b);

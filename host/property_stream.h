@@ -74,6 +74,12 @@ using ReadFn = std::function<std::size_t(std::uint8_t* into, std::size_t size)>;
 // Takes all `size` bytes or throws.
 using WriteFn = std::function<void(const std::uint8_t* from, std::size_t size)>;
 
+// Refuses (std::invalid_argument, naming the property) a form that could
+// not be saved and loaded back: a text over its limit or holding a NUL. The
+// writer checks this and the reader the same limits, so whatever a put lets
+// through saves, and whatever saves loads.
+void CheckStorable(const FormProperties& properties);
+
 // The whole saved form: header and payload. Visibility and the read-only
 // state are not saved: a host decides visibility by activating the control.
 std::vector<std::uint8_t> Encode(const FormProperties& properties);

@@ -14,8 +14,8 @@
 // program's resources (VANTProj1.ocx beside the program), so it runs where
 // nobody ran regsvr32. The form's internals are reached only as a user or
 // any container reaches them: the control's window, then its child windows
-// driven by their own messages. Answering the question and holding the scan
-// go through the control's unattended switches (host/unattended.h).
+// driven by their own messages. The question is answered as a user would:
+// its box found among this thread's windows and its OK button pressed.
 #include "platform/win32/win32_api.h"
 
 #include <ole2.h>
@@ -66,6 +66,35 @@ constexpr int kFormWidth = 779, kFormHeight = 499;
 constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 HWND g_host = nullptr;  // the ATL host window filling the frame
+int g_holdScanMs = 0;    // for the hold message, once the question is answered
+constexpr UINT kHoldScan = WM_APP + 1;
+
+// The form's one OK/Cancel box (the analysis question) on this thread, if up.
+HWND QuestionBox() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM l) -> BOOL {
+        wchar_t kind[16] = {};
+        GetClassNameW(window, kind, 16);
+        if (lstrcmpW(kind, L"#32770") != 0 || !GetDlgItem(window, IDOK) || !GetDlgItem(window, IDCANCEL)) return TRUE;
+        *reinterpret_cast<HWND*>(l) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Ticks inside the box's own message loop: presses OK once, then stops. The
+// hold goes to the queue first, so the analysis's first processing of
+// messages meets it.
+void CALLBACK AnswerQuestion(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = QuestionBox();
+  if (!box) return;
+  KillTimer(nullptr, timer);
+  if (g_holdScanMs > 0 && g_host) PostMessageW(GetParent(g_host), kHoldScan, 0, 0);
+  SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
 
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
   switch (message) {
@@ -79,6 +108,17 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
+      return 0;
+    case kHoldScan:
+      // Still painting, so the progress panel can be looked at.
+      for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(g_holdScanMs); GetTickCount64() < end;) {
+        MSG pending;
+        while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
+          TranslateMessage(&pending);
+          DispatchMessageW(&pending);
+        }
+        Sleep(15);
+      }
       return 0;
   }
   return DefWindowProcW(hwnd, message, w, l);
@@ -187,11 +227,7 @@ void ProcessMessages() {
 }
 
 int Run(const Options& options, HINSTANCE instance) {
-  // The control reads its unattended switches when it is made.
-  if (options.Analyse) SetEnvironmentVariableW(L"VANT_UNATTENDED", L"1");
-  if (options.HoldScanMs > 0)
-    SetEnvironmentVariableW(L"VANT_HOLD_SCAN_MS", std::to_wstring(options.HoldScanMs).c_str());
-
+  g_holdScanMs = options.HoldScanMs;
   const AtlHost atl;
   if (!atl.Init || !atl.GetControl || !atl.Init())
     return Fail(L"ATL's control host (atl.dll) is not available.", HRESULT_FROM_WIN32(GetLastError()));
@@ -245,7 +281,10 @@ int Run(const Options& options, HINSTANCE instance) {
   if (form) {
     if (options.Tab >= 0) SelectTab(TabControl(form, false), options.Tab);
     if (options.HelpPage >= 0) SelectTab(TabControl(form, true), options.HelpPage);
-    if (options.Analyse) SelectDrive(form, options.Analyse);
+    if (options.Analyse) {
+      SetTimer(nullptr, 0, 20, AnswerQuestion);
+      SelectDrive(form, options.Analyse);
+    }
   }
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

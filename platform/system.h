@@ -81,6 +81,9 @@ class SystemServices {
   virtual std::size_t MaxPathLength() const = 0;
   // Creates (or truncates) a file for writing.
   virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, std::uint32_t& error) = 0;
+  // Removes a file this program wrote (a recovery stopped half-way); false
+  // when it could not.
+  virtual bool RemoveFile(const std::string& path) = 0;
   // Whether two paths lie on the same drive as the volume of `letter`.
   virtual bool PathIsOnDrive(const std::string& path, char letter) = 0;
 

@@ -29,7 +29,7 @@ class Writer {
       failed_ = true;
       result_.Error = file_.LastError();
     }
-    result_.Ok = !failed_;
+    result_.Ok = !failed_ && !result_.Cancelled;
     return result_.Ok;
   }
   bool Failed() const { return failed_; }
@@ -115,7 +115,7 @@ void ExtractCompressedUnits(VolumeDevice& volume, std::uint64_t size, const RunL
   std::uint64_t used = 0;  // clusters of disk[run] already taken
   std::uint64_t total = 0;
   PumpBudget pump(1, 16);
-  while (total < size && run < disk.size() && !writer.Failed()) {
+  while (total < size && run < disk.size() && !writer.Failed() && !result.Cancelled) {
     std::uint64_t have = 0, stored = 0;
     bool hole = false;
     while (have < unitClusters && run < disk.size()) {
@@ -142,7 +142,10 @@ void ExtractCompressedUnits(VolumeDevice& volume, std::uint64_t size, const RunL
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(have * cluster, size - total));
     writer.Write(plain.data(), n);
     total += n;
-    if (pump.Due()) observer.Pump();
+    if (pump.Due()) {
+      observer.Pump();
+      result.Cancelled = observer.CancelRequested();
+    }
   }
 }
 
@@ -179,11 +182,11 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
   std::uint64_t total = 0;  // bytes of the file accounted for so far
 
   for (const DiskRun& run : AbsoluteRuns(runs)) {
-    if (total >= size || writer.Failed()) break;
+    if (total >= size || writer.Failed() || result.Cancelled) break;
     if (run.ClusterCount < 1) continue;
     std::uint64_t left = std::min<std::uint64_t>(std::uint64_t(run.ClusterCount) * cluster, size - total);
     std::uint64_t at = ByteOffset(std::uint64_t(run.Lcn), cluster);
-    while (left > 0 && !writer.Failed()) {
+    while (left > 0 && !writer.Failed() && !result.Cancelled) {
       const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk));
       // Whole clusters are read; only what the file needs is written.
       const std::size_t readBytes = static_cast<std::size_t>((want + cluster - 1) / cluster * cluster);
@@ -196,7 +199,10 @@ ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const Run
       writer.Write(buffer.data(), want);
       left -= want;
       total += want;
-      if (pump.Due()) observer.Pump();
+      if (pump.Due()) {
+        observer.Pump();
+        result.Cancelled = observer.CancelRequested();
+      }
     }
   }
   writer.Finish();

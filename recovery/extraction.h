@@ -17,6 +17,7 @@ struct ExtractResult {
   std::uint64_t UnreadableClusters = 0; // written as zeros so the rest keeps its place
   bool RecordUnreadable = false;        // resident data: the record itself could not be read
   bool CutAtVolumeSize = false;         // the size claimed more than the whole volume holds
+  bool Cancelled = false;               // stopped early at the observer's request: the file is incomplete
 };
 
 // Data moved per read along a run.
@@ -27,6 +28,7 @@ ExtractResult ExtractResidentFile(VolumeDevice& volume, const FileEntry& entry, 
                                   OutputFile& destination);
 
 // Non-resident data along the run list, cut at `size`; sparse runs are zeros.
+// Stops early, Cancelled and the file closed, when the observer asks it to.
 // Clusters past the volume's end are zeros too (counted as unreadable, never
 // asked for), and no file is made larger than the volume.
 ExtractResult ExtractRunFile(VolumeDevice& volume, std::uint64_t size, const RunList& runs,

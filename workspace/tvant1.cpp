@@ -171,7 +171,12 @@ void TVANT1::EndRun() {
   pendingNode_ = nullptr;
   currentNode_ = nullptr;
   relistRequested_ = false;
-  context_.CancelRequested = false;
+  context_.CancelRequested = abandoned_;
+}
+
+void TVANT1::Abandon() {
+  abandoned_ = true;
+  context_.CancelRequested = true;
 }
 
 void TVANT1::TreeView1Change(TreeNode node) {
@@ -215,6 +220,7 @@ void TVANT1::TreeView1Change(TreeNode node) {
     auto files = children_.FilesOf(data->RecordNumber);
     relistRequested_ = false;
     for (std::size_t k = 0;;) {
+      if (abandoned_) break;
       if (pendingNode_ != currentNode_) {
         currentNode_ = pendingNode_;
         list1_->Clear();
@@ -297,7 +303,7 @@ bool TVANT1::Analyse(char letter, const std::string& documents, bool haveDocumen
       "capacidad de %s. Este proceso puede durar algunos minutos. ¿Quiere comenzar el análisis de la unidad?"_l1,
       std::string(1, letter), capacity);
   if (toolkit_.MessageBox(question, kConfirmation, MsgButtons::OkCancel, MsgIcon::Question) != MsgAnswer::Ok) return false;
-  if (!OpenDrive(letter)) return false;
+  if (abandoned_ || !OpenDrive(letter)) return false;
   if (!OpenMft(context_, system_)) {
     const std::string peek = PeekFatRootDirectory(context_, fatKind_);
     toolkit_.MessageBox(peek, "", MsgButtons::Ok, MsgIcon::None);
@@ -402,7 +408,7 @@ void TVANT1::RunSearch() {
   Progress progress(*this, &bar);
   const LowerCase lower = [this](unsigned char c) { return system_.ToLower(c); };
   bool again = true;
-  while (again) {
+  while (again && !abandoned_) {
     again = false;
     searchRestart_ = false;
     progress.SetProgressMax(static_cast<std::int64_t>(catalogue_.Count()));
@@ -431,7 +437,7 @@ void TVANT1::RunSearch() {
         progress.Pump();
         // A new analysis ran meanwhile: the entries walked are gone.
         if (catalogue_.Generation() != generation) break;
-        if (searchRestart_) break;
+        if (searchRestart_ || abandoned_) break;
         mask = filter.Mask();
         wholeName = whole.Checked();
         deletedOnly = deleted.Checked();
@@ -491,7 +497,7 @@ void TVANT1::BitBtn2Click() {
   for (int row = list.NextSelected(-1); row != -1; row = list.NextSelected(row)) {
     auto* entry = static_cast<FileEntry*>(list.RowData(row));
     RecoverRow(*entry, geometry);
-    if (catalogue_.Generation() != generation) break;  // the rows went with the catalogue
+    if (catalogue_.Generation() != generation || abandoned_) break;  // the rows went with the catalogue
   }
 }
 
@@ -552,6 +558,12 @@ void TVANT1::RecoverRow(FileEntry& entry, const RecoveryGeometry& geometry) {
                                    ? ExtractResidentFile(volume, entry, geometry, *destination)
                                    : ExtractRunFile(volume, entry.FileSize, *runs, geometry, *destination, progress);
   toolkit_.RestoreCursor(cursor);
+  if (result.Cancelled) {
+    // Stopped with the form: the part written is no recovered file.
+    destination.reset();
+    system_.RemoveFile(path);
+    return;
+  }
   if (!result.Ok) {
     toolkit_.Notice(Format("Error al escribir el archivo %s: %s"_l1, path, system_.ErrorText(result.Error)),
                     NoticeKind::Warning);

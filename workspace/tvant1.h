@@ -46,6 +46,11 @@ class TVANT1 {
   void Edit1KeyPress(char& key);
   void CheckBox2Click();
 
+  // The host let the form go while one of its handlers runs: the analysis
+  // ends as a cancel does, a listing, search or recovery stops (a file being
+  // written is removed, never left half-written), and nothing more is asked.
+  void Abandon();
+
   // --- state, for hosts and tests ---
   TreeNode MyComputerNode() const { return myComputer_; }
   TreeNode MyDocumentsNode() const { return myDocuments_; }
@@ -97,6 +102,7 @@ class TVANT1 {
   bool searchRestart_ = false;
   bool useFolderListing_ = true;
   bool destroyed_ = false;
+  bool abandoned_ = false;
 };
 
 }  // namespace vant

@@ -209,6 +209,8 @@ std::string System::HostPath(const std::string& path) const {
   return root + (rest.empty() || rest[0] != '/' ? "/" : "") + rest;
 }
 
+bool System::RemoveFile(const std::string& path) { return std::remove(HostPath(path).c_str()) == 0; }
+
 std::unique_ptr<OutputFile> System::CreateOutputFile(const std::string& path, std::uint32_t& error) {
   if (path.size() > MaxPath) {
     error = error_code::FilenameTooLong;

@@ -100,8 +100,12 @@ class FormImpl : public FormWindow, public Owner, public Builder {
 
  protected:
   void Realise(const FormProperties& previous) override {
+    // The new font is made before anything changes: one the system refuses
+    // leaves the caption and colour as they were too.
+    HFONT font = nullptr;
     try {
       Validate(properties_);
+      if (top_ && !(properties_.Font == previous.Font)) font = MakeFont(properties_.Font);
     } catch (...) {
       properties_ = previous;
       throw;
@@ -110,7 +114,7 @@ class FormImpl : public FormWindow, public Owner, public Builder {
     const FormProperties& p = properties_;
     if (p.Caption != previous.Caption) formCore_->SetText(p.Caption);
     if (p.Color != previous.Color) Recolour();
-    if (!(p.Font == previous.Font)) Refont();
+    if (font) Refont(font);
     if ((IsWindowEnabled(top_) != FALSE) != p.Enabled) EnableWindow(top_, p.Enabled);
     if (((GetWindowLongPtrA(top_, GWL_STYLE) & WS_VISIBLE) != 0) != p.Visible) {
       if (p.Visible) Show();
@@ -269,8 +273,7 @@ class FormImpl : public FormWindow, public Owner, public Builder {
         core->SetBackground(core->ParentCore()->Background());
     RedrawWindow(top_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   }
-  void Refont() {
-    HFONT font = MakeFont(properties_.Font);
+  void Refont(HFONT font) {
     const COLORREF colour = Resolve(properties_.Font.Colour);
     formCore_->SetFont(font, colour);
     for (auto& widget : widgets_)

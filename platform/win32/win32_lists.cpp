@@ -112,7 +112,10 @@ std::unique_ptr<Control> MakeList(Builder& builder, const ComponentLayout& desc,
         ListView_SetImageList(hwnd, images, LVSIL_SMALL);
         // The check boxes are drawn with the same pictures: state 1 is
         // picture 0 (unchecked sheet), state 2 picture 1 (sheet with a tick).
-        ListView_SetImageList(hwnd, images, LVSIL_STATE);
+        // The list made for the check boxes is the list view's no longer,
+        // and a shared list view frees none: it goes here.
+        if (HIMAGELIST own = ListView_SetImageList(hwnd, images, LVSIL_STATE); own && own != images)
+          ImageList_Destroy(own);
       }
       int index = 0;
       for (const ColumnLayout& c : desc.Columns) {

@@ -134,6 +134,8 @@ std::unique_ptr<OutputFile> System::CreateOutputFile(const std::string& path, st
   return std::make_unique<File>(file);
 }
 
+bool System::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
 bool System::PathIsOnDrive(const std::string& path, char letter) {
   // Relative paths and "X:name" land where the system resolves them.
   char full[MAX_PATH * 2] = {};

@@ -19,6 +19,7 @@ class System : public SystemServices {
   std::unique_ptr<VolumeDevice> OpenMft(char letter, std::uint32_t& error) override;
   std::size_t MaxPathLength() const override;
   std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, std::uint32_t& error) override;
+  bool RemoveFile(const std::string& path) override;
   bool PathIsOnDrive(const std::string& path, char letter) override;
   std::string ErrorText(std::uint32_t code) override;
   unsigned char ToLower(unsigned char c) override;

@@ -142,16 +142,6 @@ Row RowNamed(HWND list, const std::string& name) {
   return {};
 }
 
-// Sets an environment variable for the controls made while it lives.
-class EnvironmentSwitch {
- public:
-  EnvironmentSwitch(const char* name, const char* value) : name_(name) { SetEnvironmentVariableA(name, value); }
-  ~EnvironmentSwitch() { SetEnvironmentVariableA(name_, nullptr); }
-
- private:
-  const char* name_;
-};
-
 TEST(AtlContainer, EmbedsByProgIdFollowsTheHostAndGoesWithIt) {
   Library library;
   ASSERT_TRUE(library.Loaded());
@@ -194,7 +184,7 @@ TEST(AtlContainer, EmbedsByProgIdFollowsTheHostAndGoesWithIt) {
 
 // The analysis of the test drive, as a user makes it in a program that
 // embeds the control: the drive's node clicked in the tree, the question
-// answered (by the control's unattended switch), the deleted folder marked
+// answered (its box's OK pressed), the deleted folder marked
 // and listed.
 TEST(AtlContainer, AnalysesTheDriveThroughTheEmbeddedControl) {
   const char letter = DriveFromEnvironment("VANT_WIN_DRIVE");
@@ -204,7 +194,7 @@ TEST(AtlContainer, AnalysesTheDriveThroughTheEmbeddedControl) {
   ASSERT_EQ(library.Register(), S_OK);
   AtlHost atl;
   ASSERT_TRUE(atl.Init && atl.Init());
-  EnvironmentSwitch unattended("VANT_UNATTENDED", "1");
+  QuestionAnswerer answerer(IDOK);
 
   HWND form = nullptr;
   {
@@ -219,7 +209,7 @@ TEST(AtlContainer, AnalysesTheDriveThroughTheEmbeddedControl) {
     ASSERT_NE(drive, nullptr) << "no node " << driveText;
     EXPECT_EQ(TreeView_GetChild(tree, drive), nullptr) << "nothing below the drive before its analysis";
 
-    // The click: the form asks, the switch answers OK, the analysis runs to its end.
+    // The click: the form asks, OK is pressed, the analysis runs to its end.
     TreeView_SelectItem(tree, drive);
     EXPECT_EQ(TreeView_GetSelection(tree), drive);
     ASSERT_NE(TreeView_GetChild(tree, drive), nullptr) << "the drive was analysed";

@@ -1,6 +1,7 @@
 // The control embedded in a recording container of our own: the order of
 // the container calls and the answers of the OLE interfaces at their edges.
 #include <algorithm>
+#include <cstddef>
 
 #include "tests/host/recording_container.h"
 
@@ -300,6 +301,61 @@ TEST(Embedding, QuickActivateAndFrozenEvents) {
   SysFreeString(caption);
   EXPECT_EQ(properties.Changes, std::vector<DISPID>{DISPID_CAPTION});
   e.Object->SetClientSite(nullptr);
+}
+
+// Smaller host behaviours: a system colour as the ambient back colour, a
+// font edited through the control's font object, a short quick-activation
+// structure, and a site taken away while in place.
+TEST(Embedding, HostsOrdinaryButUnexpectedCalls) {
+  Embedded e;
+  ASSERT_NE(e.Object, nullptr);
+  e.container.BackColour = 0x8000000F;  // COLOR_BTNFACE, given as a negative VT_I4
+  ASSERT_EQ(e.Object->SetClientSite(&e.container), S_OK);
+  EXPECT_TRUE(e.container.Logged("Ambient(-703)")) << "the ambient font is still read";
+
+  PropertySink sink;
+  auto* points = Query<IConnectionPointContainer>(e.Vant, IID_IConnectionPointContainer);
+  IConnectionPoint* point = nullptr;
+  ASSERT_EQ(points->FindConnectionPoint(IID_IPropertyNotifySink, &point), S_OK);
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  IFontDisp* disp = nullptr;
+  ASSERT_EQ(e.Vant->get_Font(&disp), S_OK);
+  IFont* font = Query<IFont>(disp, IID_IFont);
+  // Through the object as through the put: asked first, a veto keeps the
+  // form's font (the object goes back to it), and only a change is told.
+  for (const bool veto : {false, true}) {
+    sink.Veto = veto;
+    CY cy{};
+    cy.int64 = (veto ? 20 : 12) * 10000;
+    font->put_Size(cy);
+  }
+  EXPECT_EQ(sink.Requests, (std::vector<DISPID>{DISPID_FONT, DISPID_FONT})) << "through the put sequence";
+  EXPECT_EQ(sink.Changes, std::vector<DISPID>{DISPID_FONT});
+  font->Release();
+  disp->Release();
+  point->Unadvise(cookie);
+  point->Release();
+  points->Release();
+
+  auto* quick = Query<IQuickActivate>(e.Vant, IID_IQuickActivate);
+  QACONTAINER container{};
+  container.cbSize = sizeof container;
+  struct {
+    QACONTROL Control;
+    DWORD After;
+  } small{};
+  small.Control.cbSize = offsetof(QACONTROL, dwPointerActivationPolicy);
+  small.Control.dwPointerActivationPolicy = 0x77;  // past the host's structure: not the control's to touch
+  EXPECT_EQ(quick->QuickActivate(&container, &small.Control), S_OK);
+  EXPECT_EQ(small.Control.dwPointerActivationPolicy, 0x77u);
+  quick->Release();
+
+  ASSERT_EQ(e.Object->SetClientSite(&e.container), S_OK);
+  ASSERT_EQ(e.Verb(OLEIVERB_INPLACEACTIVATE), S_OK);
+  const ULONG held = e.container.Refs;
+  ASSERT_EQ(e.Object->SetClientSite(nullptr), S_OK);
+  EXPECT_EQ(e.container.Refs, 0u) << "of " << held << " references to the old host, none is kept";
 }
 
 }  // namespace

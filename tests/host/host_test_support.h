@@ -10,6 +10,9 @@
 #include <olectl.h>
 #include <ocidl.h>
 
+#include <cstdlib>
+#include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -17,8 +20,10 @@
 
 namespace vant::testing {
 
-// The library's path in Windows form (the build folder seen through Z:).
+// The library's path in Windows form (the build folder seen through Z:);
+// VANT_TEST_OCX names another build of it (an older one, to see a test fail).
 inline std::string LibraryPath() {
+  if (const char* other = std::getenv("VANT_TEST_OCX"); other && *other) return other;
   std::string path = "Z:" VANT_OCX_PATH;
   for (char& c : path)
     if (c == '/') c = '\\';
@@ -112,6 +117,76 @@ inline DWORD RunProgram(const std::string& commandLine) {
   return code;
 }
 
+// Runs `action` at the next processing of this thread's messages: inside
+// whatever loop dispatches first (a pump of the form, a modal box, the test's own).
+inline void RunAtNextPump(std::function<void()> action) {
+  static HWND window = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+      if (message != WM_APP) return DefWindowProcA(hwnd, message, w, l);
+      auto* run = reinterpret_cast<std::function<void()>*>(l);
+      (*run)();
+      delete run;
+      return 0;
+    };
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VANT.TestLater";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }();
+  PostMessageA(window, WM_APP, 0, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(action))));
+}
+
+inline void PumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// Answers the form's OK/Cancel question as a user does: a timer of the
+// test's thread finds the box among its windows and presses `button`, after
+// running `whileUp` (with the box still up).
+class QuestionAnswerer {
+ public:
+  explicit QuestionAnswerer(int button = IDOK, std::function<void()> whileUp = {})
+      : button_(button), whileUp_(std::move(whileUp)) {
+    current_ = this;
+    timer_ = SetTimer(nullptr, 0, 10, Tick);
+  }
+  ~QuestionAnswerer() {
+    KillTimer(nullptr, timer_);
+    current_ = nullptr;
+  }
+  int Answered = 0;
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM l) -> BOOL {
+          char kind[16] = {};
+          GetClassNameA(window, kind, sizeof kind);
+          if (lstrcmpA(kind, "#32770") != 0 || !GetDlgItem(window, IDOK) || !GetDlgItem(window, IDCANCEL)) return TRUE;
+          *reinterpret_cast<HWND*>(l) = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&box));
+    QuestionAnswerer* self = current_;
+    if (!box || !self) return;
+    ++self->Answered;
+    if (self->whileUp_) std::exchange(self->whileUp_, nullptr)();
+    SendMessageA(box, WM_COMMAND, MAKEWPARAM(self->button_, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, self->button_)));
+  }
+  static inline QuestionAnswerer* current_ = nullptr;
+  int button_;
+  std::function<void()> whileUp_;
+  UINT_PTR timer_ = 0;
+};
+
 // An event sink that records every event and may replace the key of OnKeyPress.
 class EventSink : public IDispatch {
  public:
@@ -119,6 +194,7 @@ class EventSink : public IDispatch {
   std::vector<SHORT> KeysSeen;
   SHORT ReplaceKeyWith = 0;  // 0: leave the key
   HRESULT Answer = S_OK;     // what Invoke answers (a failing sink)
+  std::function<void(DISPID)> OnEvent;  // runs inside the event
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     *out = nullptr;
@@ -138,6 +214,7 @@ class EventSink : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     Events.push_back(id);
+    if (OnEvent) OnEvent(id);
     if (id == 11 && params && params->cArgs == 1 && params->rgvarg[0].vt == (VT_I2 | VT_BYREF)) {
       KeysSeen.push_back(*params->rgvarg[0].piVal);
       if (ReplaceKeyWith) *params->rgvarg[0].piVal = ReplaceKeyWith;

@@ -386,5 +386,63 @@ TEST(Persist, CutOrForeignStreamsAreRefusedAndChangeNothing) {
   EXPECT_EQ(target->Release(), 0u);
 }
 
+// Whatever a put takes saves and loads back equal; what the document could
+// not hold is refused at the put, with the error object, changing nothing.
+TEST(Persist, EveryAcceptedPutSavesAndLoadsBackEqual) {
+  Controls env;
+  IVANT* control = env.library.Create();
+  IVANT* loaded = env.library.Create();
+  ASSERT_TRUE(control && loaded);
+  using Put = HRESULT (STDMETHODCALLTYPE IVANT::*)(BSTR);
+  using Get = HRESULT (STDMETHODCALLTYPE IVANT::*)(BSTR*);
+  auto text = [](IVANT* c, Get get) {
+    BSTR b = nullptr;
+    (c->*get)(&b);
+    std::wstring out(b ? b : L"", b ? SysStringLen(b) : 0);
+    SysFreeString(b);
+    return out;
+  };
+  struct Case {
+    const char* What;
+    Put Setter;
+    Get Getter;
+    std::wstring Value;
+    bool Accepted;
+  };
+  const Case cases[] = {
+      {"the longest caption", &IVANT::put_Caption, &IVANT::get_Caption, std::wstring(32767, L'c'), true},
+      {"the longest help file", &IVANT::put_HelpFile, &IVANT::get_HelpFile, std::wstring(32767, L'h'), true},
+      {"a caption one too long", &IVANT::put_Caption, &IVANT::get_Caption, std::wstring(32768, L'c'), false},
+      {"a caption of 40,000", &IVANT::put_Caption, &IVANT::get_Caption, std::wstring(40000, L'c'), false},
+      {"a caption holding a NUL", &IVANT::put_Caption, &IVANT::get_Caption, std::wstring(L"a\0b", 3), false},
+      {"a help file holding a NUL", &IVANT::put_HelpFile, &IVANT::get_HelpFile, std::wstring(L"\0", 1), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    const std::wstring before = text(control, c.Getter);
+    BSTR value = SysAllocStringLen(c.Value.data(), static_cast<UINT>(c.Value.size()));
+    SetErrorInfo(0, nullptr);
+    const HRESULT hr = (control->*c.Setter)(value);
+    SysFreeString(value);
+    IErrorInfo* error = nullptr;
+    const bool described = GetErrorInfo(0, &error) == S_OK;
+    if (error) error->Release();
+    if (!c.Accepted) {
+      EXPECT_EQ(hr, DISP_E_EXCEPTION);
+      EXPECT_TRUE(described) << "the error object says why";
+      EXPECT_EQ(text(control, c.Getter), before) << "nothing changed";
+    } else {
+      ASSERT_EQ(hr, S_OK);
+    }
+    // Whatever the form now holds saves, and loads back equal.
+    const std::vector<BYTE> saved = SavedBytes(control);
+    ASSERT_FALSE(saved.empty()) << "saved";
+    ASSERT_EQ(LoadBytes(loaded, saved).Code, S_OK);
+    EXPECT_EQ(text(loaded, c.Getter), text(control, c.Getter));
+  }
+  EXPECT_EQ(control->Release(), 0u);
+  EXPECT_EQ(loaded->Release(), 0u);
+}
+
 }  // namespace
 }  // namespace vant::testing
