@@ -349,7 +349,7 @@ TEST(Lifetime, AThousandCyclesLeaveNothingBehind) {
   ASSERT_GT(warm.Private, 0u);
   EXPECT_LE(end.Handles, warm.Handles + 10);
   EXPECT_LE(end.Windows, warm.Windows);
-  EXPECT_LE(end.Private, warm.Private + 16 * 1024 * 1024) << "no more than a few kilobytes a cycle";
+  EXPECT_LE(end.Private, warm.Private + 8 * 1024 * 1024) << "no more than a few kilobytes a cycle";
 }
 
 }  // namespace
