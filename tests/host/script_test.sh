@@ -7,8 +7,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 ocx=$(winepath -w "$1")
 tools="C:\\windows\\${2:-system32}"
-wine "$tools\\regsvr32.exe" /s "$ocx"
-output=$(wine "$tools\\cscript.exe" //nologo "$(winepath -w "$here/control.vbs")" 2>/dev/null | tr -d '\r')
+# With 32-bit Wine installed, `wine` is the 32-bit loader, which runs the
+# 32-bit tools even when asked for system32's: the 64-bit ones need wine64.
+loader=wine
+[[ ${2:-system32} == system32 ]] && loader=/usr/lib/wine/wine64
+$loader "$tools\\regsvr32.exe" /s "$ocx"
+output=$($loader "$tools\\cscript.exe" //nologo "$(winepath -w "$here/control.vbs")" 2>/dev/null | tr -d '\r')
 echo "$output"
 expected='Caption: VANT NTFS v 1.0
 Caption written back: 12 letters

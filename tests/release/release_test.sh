@@ -90,7 +90,8 @@ x64=$(win "$work/zip/x64/VANTProj1.ocx")
 
 echo "-- x86 for the user"
 check "x86\\register-user.cmd" 0 "$(script x86 register-user)"
-wine reg query "HKCU\\Software\\Classes\\CLSID\\$clsid" /s /reg:32 | tr -d '\r'
+wine reg query "HKCU\\Software\\Classes\\CLSID\\$clsid" /s /reg:32 | tr -d '\r' || true
+wine reg query 'HKCU\Software\Classes\VANTProj1.VANT1' /s /reg:32 | tr -d '\r' || true
 check "the user's InprocServer32 (32-bit view)" "$x86" "$(value "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" 32)"
 check "the user's ProgID" "$clsid" "$(value 'HKCU\Software\Classes\VANTProj1.VANT1\CLSID' 32)"
 check "nothing for the machine" no "$(exists "HKLM\\Software\\Classes\\CLSID\\$clsid" 32)"
@@ -115,7 +116,8 @@ check "nothing left after the user's removal" none "$(traces)"
 echo "-- x64 and x86 for the machine, side by side"
 check "x64\\register-machine.cmd" 0 "$(script x64 register-machine)"
 check "x86\\register-machine.cmd" 0 "$(script x86 register-machine)"
-wine reg query "HKLM\\Software\\Classes\\CLSID\\$clsid" /s /reg:32 | tr -d '\r'
+wine reg query "HKLM\\Software\\Classes\\CLSID\\$clsid" /s /reg:32 | tr -d '\r' || true
+wine reg query 'HKLM\Software\Classes\VANTProj1.VANT1' /s /reg:32 | tr -d '\r' || true
 check "InprocServer32, 64-bit view" "$x64" "$(value "HKLM\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" 64)"
 check "InprocServer32, 32-bit view" "$x86" "$(value "HKLM\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" 32)"
 status=0
