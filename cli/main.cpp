@@ -32,11 +32,12 @@
 #include "recovery/extraction.h"
 #include "recovery/integrity.h"
 #include "recovery/run_list.h"
+#include "vant_version.h"
 
 namespace vant::cli {
 namespace {
 
-constexpr const char* kVersion = "0.1.0";
+constexpr const char* kVersion = VANT_VERSION_TEXT;
 
 constexpr const char* kUsage =
     "usage: vant COMMAND [ARGS]\n"

@@ -1,8 +1,11 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64, tests run under Wine.
+# mingw-w64-i686.cmake includes this file with the 32-bit target set first.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+if(NOT VANT_MINGW_PREFIX)
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
+  set(VANT_MINGW_PREFIX x86_64-w64-mingw32)
+endif()
 
-set(VANT_MINGW_PREFIX x86_64-w64-mingw32)
 # The posix-threads compilers: the win32-threads ones lack std::mutex.
 set(CMAKE_C_COMPILER ${VANT_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${VANT_MINGW_PREFIX}-g++-posix)

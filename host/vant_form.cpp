@@ -154,7 +154,7 @@ std::vector<HWND> Descendants(HWND parent, const wchar_t* kind) {
   } search{kind, {}};
   EnumChildWindows(
       parent,
-      [](HWND child, LPARAM l) -> BOOL {
+      [](HWND child, LPARAM l) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(l);
         if (lstrcmpiW(ClassOf(child).c_str(), s->Kind) == 0) s->Found.push_back(child);
         return TRUE;

@@ -58,7 +58,7 @@ HWND SearchField(HWND form) {
   HWND found = nullptr;
   EnumChildWindows(
       form,
-      [](HWND child, LPARAM result) -> BOOL {
+      [](HWND child, LPARAM result) CALLBACK -> BOOL {
         char kind[16] = {};
         GetClassNameA(child, kind, sizeof kind);
         if (lstrcmpiA(kind, "Edit") == 0 && !(GetWindowLongPtrA(child, GWL_STYLE) & ES_MULTILINE)) {
@@ -382,7 +382,12 @@ TEST(Automation, WithoutRegisteredTypeLibraryOnlyLateBindingFails) {
   Library library;
   ASSERT_TRUE(library.Loaded());
   ASSERT_EQ(library.Register(), S_OK);
-  ASSERT_EQ(UnRegisterTypeLib(LIBID_VANTProj1, 1, 0, 0x409, SYS_WIN64), S_OK);
+  // This bitness's registration, and the other's too: with only that one
+  // left, the type library would still be found (the 32-bit and 64-bit
+  // builds share one prefix).
+  const bool wide = sizeof(void*) == 8;
+  ASSERT_EQ(UnRegisterTypeLib(LIBID_VANTProj1, 1, 0, 0x409, wide ? SYS_WIN64 : SYS_WIN32), S_OK);
+  UnRegisterTypeLib(LIBID_VANTProj1, 1, 0, 0x409, wide ? SYS_WIN32 : SYS_WIN64);
   IVANT* control = library.Create();
   ASSERT_NE(control, nullptr);
   LPOLESTR names[] = {const_cast<LPOLESTR>(L"Caption")};

@@ -80,7 +80,7 @@ std::vector<HWND> Descendants(HWND parent, const char* kind) {
   } search{kind, {}};
   EnumChildWindows(
       parent,
-      [](HWND child, LPARAM l) -> BOOL {
+      [](HWND child, LPARAM l) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(l);
         char name[64] = {};
         GetClassNameA(child, name, sizeof name);

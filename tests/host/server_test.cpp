@@ -94,27 +94,55 @@ TEST(Server, AggregatedControlAnswersThroughItsOuterObject) {
   EXPECT_EQ(library.CanUnloadNow(), S_OK);
 }
 
+// A value of the user's own classes (HKEY_CURRENT_USER\Software\Classes).
+std::string UserClassesValue(const std::string& key, const char* name = nullptr, bool* found = nullptr) {
+  char buffer[1024] = {};
+  DWORD size = sizeof buffer;
+  const bool ok = RegGetValueA(HKEY_CURRENT_USER, ("Software\\Classes\\" + key).c_str(), name, RRF_RT_REG_SZ,
+                               nullptr, buffer, &size) == ERROR_SUCCESS;
+  if (found) *found = ok;
+  return ok ? buffer : "";
+}
+
+bool UserClassesKeyExists(const std::string& key) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, ("Software\\Classes\\" + key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(handle);
+  return true;
+}
+
+template <class Read>
+void ExpectClassRows(const std::string& modulePath, Read read) {
+  auto value = [&](const std::string& key, const char* name = nullptr) { return read(key, name, nullptr); };
+  EXPECT_EQ(value(kClsidKey), "VANT v 4.0.15");
+  EXPECT_EQ(value(kClsidKey + "\\InprocServer32"), modulePath);
+  EXPECT_EQ(value(kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
+  EXPECT_EQ(value(kProgId), "VANT v 4.0.15");
+  EXPECT_EQ(value(std::string(kProgId) + "\\CLSID"), "{B4BDF183-5E81-4659-A1DE-6F05CAD755CE}");
+  EXPECT_EQ(value(kClsidKey + "\\ProgID"), kProgId);
+  EXPECT_EQ(value(kClsidKey + "\\Version"), "1.0");
+  EXPECT_EQ(value(kClsidKey + "\\Typelib"), "{D5531A6C-ADD2-4A47-86B4-71ACE24AADBE}");
+  EXPECT_EQ(value(kClsidKey + "\\MiscStatus"), "0");
+  EXPECT_EQ(value(kClsidKey + "\\MiscStatus\\1"), "131473");
+  EXPECT_EQ(value(kClsidKey + "\\ToolboxBitmap32"), modulePath + ",1");
+  bool found = false;
+  EXPECT_EQ(read(kClsidKey + "\\Control", nullptr, &found), "");
+  EXPECT_TRUE(found);
+  EXPECT_EQ(read(kClsidKey + "\\Verb", nullptr, &found), "");
+  EXPECT_TRUE(found);
+  EXPECT_EQ(value(kClsidKey + "\\Verb\\0"), "Properties,0,2");
+  bool categories = false;
+  read(kClsidKey + "\\Implemented Categories", nullptr, &categories);
+  EXPECT_FALSE(categories);
+}
+
 // Every key and value as the registration writes them, read back with the
 // registry API after the system's regsvr32 ran.
 void ExpectRegistered(const std::string& modulePath) {
-  EXPECT_EQ(ClassesValue(kClsidKey), "VANT v 4.0.15");
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\InprocServer32"), modulePath);
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
-  EXPECT_EQ(ClassesValue(kProgId), "VANT v 4.0.15");
-  EXPECT_EQ(ClassesValue(std::string(kProgId) + "\\CLSID"), "{B4BDF183-5E81-4659-A1DE-6F05CAD755CE}");
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\ProgID"), kProgId);
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\Version"), "1.0");
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\Typelib"), "{D5531A6C-ADD2-4A47-86B4-71ACE24AADBE}");
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\MiscStatus"), "0");
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\MiscStatus\\1"), "131473");
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\ToolboxBitmap32"), modulePath + ",1");
-  bool found = false;
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\Control", nullptr, &found), "");
-  EXPECT_TRUE(found);
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\Verb", nullptr, &found), "");
-  EXPECT_TRUE(found);
-  EXPECT_EQ(ClassesValue(kClsidKey + "\\Verb\\0"), "Properties,0,2");
-  EXPECT_FALSE(ClassesKeyExists(kClsidKey + "\\Implemented Categories"));
+  ExpectClassRows(modulePath, [](const std::string& key, const char* name, bool* found) {
+    return ClassesValue(key, name, found);
+  });
   EXPECT_EQ(ClassesValue(kLibidKey), "VANTProj1 Library");
 }
 
@@ -149,6 +177,54 @@ TEST(Server, RegisteredAndUnregisteredBySystemTool) {
   ExpectRegistered(path);
   DeleteFileA(spaced.c_str());
   RemoveDirectoryA(folder.c_str());
+}
+
+// regsvr32 /n /i:user: the same rows in the user's own classes, written and
+// removed without touching the machine's registration.
+TEST(Server, RegisteredForTheUserAlone) {
+  const std::string path = LibraryPath();
+  const bool machineBefore = ClassesKeyExists(kClsidKey + "\\InprocServer32");
+  ASSERT_EQ(RunProgram("regsvr32 /s /n /i:user \"" + path + "\""), 0u);
+  ExpectClassRows(path, UserClassesValue);
+  ASSERT_EQ(RunProgram("regsvr32 /s /u /n /i:user \"" + path + "\""), 0u);
+  EXPECT_FALSE(UserClassesKeyExists(kClsidKey));
+  EXPECT_FALSE(UserClassesKeyExists(kProgId));
+  EXPECT_EQ(ClassesKeyExists(kClsidKey + "\\InprocServer32"), machineBefore) << "the machine's rows are left as they were";
+}
+
+TEST(Server, InstallRefusesAnUnknownCommand) {
+  Library library;
+  using InstallFn = HRESULT(WINAPI*)(BOOL, LPCWSTR);
+  const auto install = reinterpret_cast<InstallFn>(library.Proc("DllInstall"));
+  ASSERT_NE(install, nullptr);
+  EXPECT_EQ(install(TRUE, L"everyone"), E_INVALIDARG);
+  EXPECT_FALSE(UserClassesKeyExists(kClsidKey));
+}
+
+// A row that cannot be written (here: below a volatile key, which only takes
+// volatile subkeys) fails the registration, and what was written before it
+// is taken away again: no half registration is left behind.
+TEST(Server, UserRowThatCannotBeWrittenFailsTheWholeRegistration) {
+  const std::string progIdKey = "Software\\Classes\\" + std::string(kProgId);
+  auto block = [&] {
+    HKEY blocker = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, progIdKey.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &blocker, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(blocker);
+  };
+  block();
+  Library library;
+  using InstallFn = HRESULT(WINAPI*)(BOOL, LPCWSTR);
+  const auto install = reinterpret_cast<InstallFn>(library.Proc("DllInstall"));
+  ASSERT_NE(install, nullptr);
+  EXPECT_EQ(install(TRUE, L"user"), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+  EXPECT_FALSE(UserClassesKeyExists(kClsidKey)) << "the rows written before the failure are gone";
+  EXPECT_FALSE(UserClassesKeyExists(kProgId));
+  block();
+  EXPECT_NE(RunProgram("regsvr32 /s /n /i:user \"" + LibraryPath() + "\""), 0u) << "the system's tool reports it";
+  EXPECT_FALSE(UserClassesKeyExists(kClsidKey));
+  RegDeleteKeyA(HKEY_CURRENT_USER, progIdKey.c_str());
 }
 
 }  // namespace
