@@ -74,7 +74,7 @@ HWND QuestionBox() {
   HWND found = nullptr;
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND window, LPARAM l) -> BOOL {
+      [](HWND window, LPARAM l) CALLBACK -> BOOL {
         wchar_t kind[16] = {};
         GetClassNameW(window, kind, 16);
         if (lstrcmpW(kind, L"#32770") != 0 || !GetDlgItem(window, IDOK) || !GetDlgItem(window, IDCANCEL)) return TRUE;

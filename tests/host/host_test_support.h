@@ -122,7 +122,7 @@ inline DWORD RunProgram(const std::string& commandLine) {
 inline void RunAtNextPump(std::function<void()> action) {
   static HWND window = [] {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM w, LPARAM l) CALLBACK -> LRESULT {
       if (message != WM_APP) return DefWindowProcA(hwnd, message, w, l);
       auto* run = reinterpret_cast<std::function<void()>*>(l);
       (*run)();
@@ -166,7 +166,7 @@ class QuestionAnswerer {
     HWND box = nullptr;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM l) -> BOOL {
+        [](HWND window, LPARAM l) CALLBACK -> BOOL {
           char kind[16] = {};
           GetClassNameA(window, kind, sizeof kind);
           if (lstrcmpA(kind, "#32770") != 0 || !GetDlgItem(window, IDOK) || !GetDlgItem(window, IDCANCEL)) return TRUE;

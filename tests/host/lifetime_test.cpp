@@ -54,7 +54,7 @@ HWND FirstOfClass(HWND parent, const char* kind) {
   } search{kind, nullptr};
   EnumChildWindows(
       parent,
-      [](HWND child, LPARAM l) -> BOOL {
+      [](HWND child, LPARAM l) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(l);
         char name[64] = {};
         GetClassNameA(child, name, sizeof name);
@@ -71,7 +71,7 @@ int Rows(HWND form) {
   int rows = 0;
   EnumChildWindows(
       form,
-      [](HWND child, LPARAM l) -> BOOL {
+      [](HWND child, LPARAM l) CALLBACK -> BOOL {
         char name[64] = {};
         GetClassNameA(child, name, sizeof name);
         if (lstrcmpiA(name, WC_LISTVIEWA) == 0) *reinterpret_cast<int*>(l) += ListView_GetItemCount(child);
@@ -242,7 +242,7 @@ TEST(Lifetime, TwoApartmentsNeverWaitOnEachOther) {
     DWORD ParkingThread[2] = {};
     bool Done = false;
   } shared;
-  auto holder = [](void* p) -> DWORD {
+  auto holder = [](void* p) WINAPI -> DWORD {
     auto* s = static_cast<Shared*>(p);
     OleInitialize(nullptr);
     {
@@ -257,7 +257,7 @@ TEST(Lifetime, TwoApartmentsNeverWaitOnEachOther) {
     OleUninitialize();
     return 0;
   };
-  auto other = [](void* p) -> DWORD {
+  auto other = [](void* p) WINAPI -> DWORD {
     auto* s = static_cast<Shared*>(p);
     OleInitialize(nullptr);
     {
@@ -302,10 +302,10 @@ DWORD ThreadWindows() {
   DWORD count = 0;
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND top, LPARAM l) -> BOOL {
+      [](HWND top, LPARAM l) CALLBACK -> BOOL {
         auto* n = reinterpret_cast<DWORD*>(l);
         ++*n;
-        EnumChildWindows(top, [](HWND, LPARAM m) -> BOOL { return ++*reinterpret_cast<DWORD*>(m), TRUE; }, l);
+        EnumChildWindows(top, [](HWND, LPARAM m) CALLBACK -> BOOL { return ++*reinterpret_cast<DWORD*>(m), TRUE; }, l);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&count));
