@@ -153,10 +153,6 @@ std::vector<Info2Record> DecodeInfo2(std::span<const std::uint8_t> value) {
 std::size_t ReadRecycleBins(VolumeDevice& volume, Catalogue& catalogue, std::uint32_t recordSize,
                             std::uint64_t clusterSize) {
   const std::size_t count = catalogue.Count();
-  auto isFolder = [&](std::uint64_t record) {
-    return record < count && catalogue.At(static_cast<std::size_t>(record)).IsBaseRecord &&
-           catalogue.At(static_cast<std::size_t>(record)).IsDirectory;
-  };
   // The bins at the root, then the per-user folders in them.
   std::unordered_set<std::uint64_t> holders;
   for (std::size_t i = 0; i < count; ++i) {
@@ -179,7 +175,6 @@ std::size_t ReadRecycleBins(VolumeDevice& volume, Catalogue& catalogue, std::uin
   std::size_t given = 0;
   std::unordered_set<std::uint64_t> recycledFolders;
   for (auto& [folder, members] : items) {
-    if (!isFolder(folder)) continue;
     // What the folder's $I files and INFO2 say, by the name's suffix / index.
     std::unordered_map<std::string, std::pair<RecycledOrigin, bool>> bySuffix;  // origin, from a live $I
     std::unordered_map<std::uint64_t, RecycledOrigin> byIndex;                  // letter << 32 | index
