@@ -29,6 +29,7 @@ int main() {
   auto& list = form->Get<vant::ListView>("ListView1");
   auto& tree = form->Get<vant::TreeView>("TreeView1");
   const vant::RowContext rows{catalogue, tree, nullptr, 'C'};
+  vant::ShowFileRows(list, [&] { return rows; }, false);
   vant::ChildIndex index;
   const auto buildStart = Clock::now();
   index.Build(catalogue);
@@ -51,12 +52,12 @@ int main() {
     const double walk = time([&] {
       for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         vant::FileEntry& e = catalogue.At(i);
-        if (e.IsBaseRecord && !e.IsDirectory && e.ParentRecord == folder) vant::AddFileRow(list, rows, e, false, false);
+        if (e.IsBaseRecord && !e.IsDirectory && e.ParentRecord == folder) vant::AddFileRow(list, e, false);
       }
     });
     const int walkRows = list.RowCount();
     const double indexed = time([&] {
-      for (std::uint32_t i : index.FilesOf(folder)) vant::AddFileRow(list, rows, catalogue.At(i), false, false);
+      for (std::uint32_t i : index.FilesOf(folder)) vant::AddFileRow(list, catalogue.At(i), false);
     });
     if (walkRows != list.RowCount()) status = 1;
     std::printf("%5d files    %18.3f %16.3f %8.1fx\n", walkRows, walk, indexed, walk / indexed);

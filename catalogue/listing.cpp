@@ -98,10 +98,16 @@ std::vector<std::string> FileRowTexts(const RowContext& context, const FileEntry
   return texts;
 }
 
-bool AddFileRow(ListView& list, const RowContext& context, FileEntry& entry, bool deletedOnly, bool withFolder) {
+bool AddFileRow(ListView& list, FileEntry& entry, bool deletedOnly) {
   if (deletedOnly && !entry.IsDeleted) return false;
-  list.AddRow(entry.IsDeleted ? 2 : 0, FileRowTexts(context, entry, withFolder), &entry);
+  list.AddRow(entry.IsDeleted ? 2 : 0, &entry);
   return true;
+}
+
+void ShowFileRows(ListView& list, std::function<RowContext()> context, bool withFolder) {
+  list.TextsOf = [context = std::move(context), withFolder](void* data) {
+    return FileRowTexts(context(), *static_cast<const FileEntry*>(data), withFolder);
+  };
 }
 
 void ChildIndex::Clear() {

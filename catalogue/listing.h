@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,7 +46,12 @@ FolderPathParts BuildFolderPathParts(const RowContext& context, const FileEntry&
 std::vector<std::string> FileRowTexts(const RowContext& context, const FileEntry& entry, bool withFolder);
 
 // Adds the entry's row unless `deletedOnly` rejects it; true when added.
-bool AddFileRow(ListView& list, const RowContext& context, FileEntry& entry, bool deletedOnly, bool withFolder);
+// The row's texts come from the list's TextsOf (see ShowFileRows).
+bool AddFileRow(ListView& list, FileEntry& entry, bool deletedOnly);
+
+// Makes `list` show its rows' entries by FileRowTexts, with the context
+// `context` gives at the time a row is shown.
+void ShowFileRows(ListView& list, std::function<RowContext()> context, bool withFolder);
 
 // The non-directory base entries of each parent record, in record order.
 class ChildIndex {

@@ -3,6 +3,7 @@
 // then finds its components by name and wires its handlers to their events.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -61,12 +62,14 @@ class TreeView : public Control {
   std::function<void(TreeNode)> OnDeletion;
 };
 
+// A list keeps of each row only its picture and its data: the captions are
+// asked of `TextsOf` when a row is shown or read, so a row costs nothing
+// until someone looks at it (a folder may hold 100,000 files).
 class ListView : public Control {
  public:
   virtual void Clear() = 0;
-  // Appends a row; `texts` are the captions of the columns after the first
-  // (the first column carries only the image). Returns the row's index.
-  virtual int AddRow(int image, const std::vector<std::string>& texts, void* data) = 0;
+  // Appends a row; returns its index.
+  virtual int AddRow(int image, void* data) = 0;
   virtual int RowCount() const = 0;
   virtual int SelectedCount() const = 0;
   // The next selected row after `row` in display order (-1 starts), or -1.
@@ -77,6 +80,9 @@ class ListView : public Control {
   virtual void SetRowSelected(int row, bool selected) = 0;
   virtual void SetDoubleBuffered(bool on) = 0;
 
+  // The captions of the columns after the first (which carries only the
+  // picture) of the row holding `data`.
+  std::function<std::vector<std::string>(void* data)> TextsOf;
   std::function<void()> OnClick;
 };
 
@@ -130,6 +136,8 @@ class FilterBox : public Control {
   virtual void SetSelectedIndex(int index) = 0;
   virtual std::string ItemText(int index) const = 0;
   virtual std::string Mask() const = 0;  // the selected item's mask
+  // The user picked another item (not raised by SetSelectedIndex).
+  std::function<void()> OnChange;
 };
 
 // The form's frame around its client area, as a host of the control sets it.
@@ -260,6 +268,10 @@ class Toolkit {
   virtual void RestoreCursor(int token) = 0;
   // Runs the window messages (user actions) that are waiting.
   virtual void ProcessMessages() = 0;
+  // How much work may pass between two ProcessMessages calls: a window
+  // system wants them every few milliseconds (each costs a round trip); a
+  // scripted toolkit may want them as often as the work checks.
+  virtual std::chrono::microseconds PumpInterval() const { return std::chrono::milliseconds(10); }
 };
 
 }  // namespace vant

@@ -22,19 +22,20 @@ class WorkObserver {
   virtual void ReportError(std::string_view /*text*/) {}
 };
 
-// When long work should process messages: every 15 ms, and at least every
-// `maxSteps` steps so a coarse clock cannot starve the user. The clock is
-// read only every `clockStride` steps: reading it per record would cost more
-// than decoding some records.
+// When long work should process messages: every `interval` (15 ms unless
+// told), and at least every `maxSteps` steps so a coarse clock cannot starve
+// the user. The clock is read only every `clockStride` steps: reading it per
+// record would cost more than decoding some records.
 class PumpBudget {
  public:
-  explicit PumpBudget(std::uint32_t clockStride = 64, std::uint32_t maxSteps = 4096)
-      : stride_(clockStride), maxSteps_(maxSteps) {}
+  explicit PumpBudget(std::uint32_t clockStride = 64, std::uint32_t maxSteps = 4096,
+                      std::chrono::microseconds interval = std::chrono::milliseconds(15))
+      : stride_(clockStride), maxSteps_(maxSteps), interval_(interval) {}
   bool Due() {
     ++steps_;
     if (steps_ % stride_ != 0) return false;
     const auto now = Clock::now();
-    if (now - last_ < std::chrono::milliseconds(15) && steps_ < maxSteps_) return false;
+    if (now - last_ < interval_ && steps_ < maxSteps_) return false;
     last_ = now;
     steps_ = 0;
     return true;
@@ -43,6 +44,7 @@ class PumpBudget {
  private:
   using Clock = std::chrono::steady_clock;
   std::uint32_t stride_, maxSteps_;
+  std::chrono::microseconds interval_;
   std::uint32_t steps_ = 0;
   Clock::time_point last_ = Clock::now();
 };

@@ -93,6 +93,12 @@ TVANT1::TVANT1(Toolkit& toolkit, SystemServices& system, Catalogue& catalogue)
   tree_->OnDeletion = [this](TreeNode n) { TreeView1Deletion(n); };
   list1_->OnClick = [this] { ListView1Click(); };
   list2_->OnClick = [this] { ListView2Click(); };
+  // Rows are entries; their texts are made when a row is shown.
+  ShowFileRows(*list1_, [this] { return Rows(); }, false);
+  ShowFileRows(*list2_, [this] { return Rows(); }, true);
+  // The search's choices, kept as they change: it reads them per entry.
+  Get<FilterBox>("FilterComboBox1").OnChange = [this] { searchMask_ = Get<FilterBox>("FilterComboBox1").Mask(); };
+  Get<CheckBox>("CheckBox8").OnClick = [this] { searchWholeName_ = Get<CheckBox>("CheckBox8").Checked(); };
   Get<CheckBox>("CheckBox1").OnClick = [this] { CheckBox1Click(); };
   Get<CheckBox>("CheckBox2").OnClick = [this] { CheckBox2Click(); };
   Get<Button>("BitBtn2").OnClick = [this] { BitBtn2Click(); };
@@ -219,6 +225,10 @@ void TVANT1::TreeView1Change(TreeNode node) {
     const auto* data = static_cast<const FolderNodeData*>(tree_->Data(currentNode_));
     auto files = children_.FilesOf(data->RecordNumber);
     relistRequested_ = false;
+    // The box can change only while messages are processed; pressing it
+    // restarts the listing, which reads it again.
+    bool deletedOnly = Get<CheckBox>("CheckBox1").Checked();
+    PumpBudget pump(64, 4096, toolkit_.PumpInterval());
     for (std::size_t k = 0;;) {
       if (abandoned_) break;
       if (pendingNode_ != currentNode_) {
@@ -240,13 +250,13 @@ void TVANT1::TreeView1Change(TreeNode node) {
       if (relistRequested_) {
         relistRequested_ = false;
         list1_->Clear();
+        deletedOnly = Get<CheckBox>("CheckBox1").Checked();
         k = 0;
         continue;
       }
       if (k >= files.size()) break;
-      FileEntry& entry = catalogue_.At(files[k++]);
-      AddFileRow(*list1_, Rows(), entry, Get<CheckBox>("CheckBox1").Checked(), false);
-      Pump();
+      AddFileRow(*list1_, catalogue_.At(files[k++]), deletedOnly);
+      if (pump.Due()) Pump();
     }
     if (!redecide) break;
   }
@@ -416,31 +426,29 @@ void TVANT1::RunSearch() {
     if (Get<CheckBox>("CheckBox7").Checked()) list2_->Clear();
     const std::string word = ToLowerText(edit.Text(), lower);
     const std::uint64_t generation = catalogue_.Generation();
-    // The type and the two boxes can only change while messages are
-    // processed: they are read then, not once per entry (on Windows each
-    // read is a window message).
-    auto& whole = Get<CheckBox>("CheckBox8");
-    auto& deleted = Get<CheckBox>("CheckBox2");
-    std::string mask = filter.Mask();
-    bool wholeName = whole.Checked(), deletedOnly = deleted.Checked();
-    PumpBudget pump;
+    // The choices are read from their controls once per pass (on Windows
+    // each read is a window message); a change during the pass reaches the
+    // form's own copies through the controls' notifications.
+    searchMask_ = filter.Mask();
+    searchWholeName_ = Get<CheckBox>("CheckBox8").Checked();
+    const bool deletedOnly = Get<CheckBox>("CheckBox2").Checked();
+    PumpBudget pump(64, 4096, toolkit_.PumpInterval());
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
       progress.StepProgress(1);
       FileEntry& entry = catalogue_.At(i);
       // Entries without a name (records never decoded, reserved slots) are not files to find.
       // An item of the recycle bin is found by its bin name and by its original one.
       const RecycledOrigin* origin = catalogue_.OriginOf(entry);
-      const auto matches = [&](std::string_view name) { return MatchesSearch(name, word, mask, wholeName, lower); };
+      const auto matches = [&](std::string_view name) {
+        return MatchesSearch(name, word, searchMask_, searchWholeName_, lower);
+      };
       if (!entry.NameView().empty() && (matches(entry.NameView()) || (origin && matches(origin->Leaf8()))))
-        AddFileRow(*list2_, Rows(), entry, deletedOnly, true);
+        AddFileRow(*list2_, entry, deletedOnly);
       if (pump.Due()) {
         progress.Pump();
         // A new analysis ran meanwhile: the entries walked are gone.
         if (catalogue_.Generation() != generation) break;
         if (searchRestart_ || abandoned_) break;
-        mask = filter.Mask();
-        wholeName = whole.Checked();
-        deletedOnly = deleted.Checked();
       }
     }
     progress.Finish();

@@ -100,6 +100,8 @@ class TVANT1 {
   ScanStats lastScan_;
   bool searching_ = false;
   bool searchRestart_ = false;
+  std::string searchMask_;
+  bool searchWholeName_ = false;
   bool useFolderListing_ = true;
   bool destroyed_ = false;
   bool abandoned_ = false;

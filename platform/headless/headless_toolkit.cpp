@@ -150,9 +150,13 @@ class Tree : public Widget<TreeView> {
 class List : public Widget<ListView> {
  public:
   using Widget::Widget;
-  void Clear() override { rows_.clear(); }
-  int AddRow(int image, const std::vector<std::string>& texts, void* data) override {
-    rows_.push_back({image, texts, data, false});
+  void Clear() override {
+    rows_.clear();
+    cachedRow_ = -1;
+  }
+  int AddRow(int image, void* data) override {
+    rows_.push_back({image, data, false});
+    cachedRow_ = -1;
     return static_cast<int>(rows_.size()) - 1;
   }
   int RowCount() const override { return static_cast<int>(rows_.size()); }
@@ -166,9 +170,14 @@ class List : public Widget<ListView> {
   }
   void* RowData(int row) const override { return rows_.at(row).data; }
   int RowImage(int row) const override { return rows_.at(row).image; }
+  // Asked of TextsOf when read, as the Windows list asks when it paints.
   std::string RowText(int row, int column) const override {
-    const auto& texts = rows_.at(row).texts;
-    return column >= 1 && static_cast<std::size_t>(column) <= texts.size() ? texts[column - 1] : std::string();
+    void* data = rows_.at(row).data;
+    if (row != cachedRow_) {
+      cached_ = TextsOf ? TextsOf(data) : std::vector<std::string>();
+      cachedRow_ = row;
+    }
+    return column >= 1 && static_cast<std::size_t>(column) <= cached_.size() ? cached_[column - 1] : std::string();
   }
   void SetRowSelected(int row, bool selected) override { rows_.at(row).selected = selected; }
   void SetDoubleBuffered(bool) override {}
@@ -176,11 +185,13 @@ class List : public Widget<ListView> {
  private:
   struct Row {
     int image;
-    std::vector<std::string> texts;
     void* data;
     bool selected;
   };
   std::vector<Row> rows_;
+  // The last row read: its columns are read one after the other.
+  mutable int cachedRow_ = -1;
+  mutable std::vector<std::string> cached_;
 };
 
 class Bar : public Widget<ProgressBar> {
@@ -412,6 +423,12 @@ void Click(CheckBox& box) {
   if (!box.Enabled() || !box.Visible()) return;
   box.SetChecked(!box.Checked());
   if (box.OnClick) box.OnClick();
+}
+
+void Choose(FilterBox& box, int index) {
+  if (!box.Enabled() || !box.Visible() || index == box.SelectedIndex()) return;
+  box.SetSelectedIndex(index);
+  if (box.OnChange) box.OnChange();
 }
 
 void ClickNode(TreeView& tree, TreeNode node) {

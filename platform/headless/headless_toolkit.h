@@ -40,6 +40,10 @@ class Toolkit : public vant::Toolkit {
   int SetHourglass() override;
   void RestoreCursor(int token) override;
   void ProcessMessages() override;
+  // Scripted actions are due at given pumps: by default long work pumps
+  // whenever it checks, so a script's timing does not hang on the clock.
+  std::chrono::microseconds PumpInterval() const override { return PumpEvery; }
+  std::chrono::microseconds PumpEvery{0};
 
   // --- the script ---
   // The next message box gets this answer (first in, first out). Without a
@@ -78,6 +82,8 @@ class Toolkit : public vant::Toolkit {
 void Click(Button& button);
 void Click(CheckBox& box);
 void ClickNode(TreeView& tree, TreeNode node);
+// Picks item `index` of a filter box, as the user does in its drop-down.
+void Choose(FilterBox& box, int index);
 // Selects exactly `rows` and clicks the list.
 void ClickRows(ListView& list, const std::vector<int>& rows);
 // Types `keys` into `edit`; on a form with KeyPreview the form sees each first.

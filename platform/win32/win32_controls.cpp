@@ -86,17 +86,24 @@ class Picture : public Widget<ImageBox> {
   int index_;
 };
 
+// A progress bar that is told of a new position only when its filled part
+// would change by a pixel: each change redraws the bar (with a visual theme,
+// several round trips to the window system).
 class Bar : public Widget<ProgressBar> {
  public:
   using Widget::Widget;
   void SetMax(std::int64_t max) override {
     max_ = max;
     SendMessageA(hwnd_, PBM_SETRANGE32, 0, Scaled(max_));
+    shownPixel_ = -1;
     SetPosition(position_);
   }
   std::int64_t Max() const override { return max_; }
   void SetPosition(std::int64_t position) override {
     position_ = std::clamp<std::int64_t>(position, 0, std::max<std::int64_t>(max_, 0));
+    const int pixel = Pixel(position_);
+    if (pixel == shownPixel_) return;
+    shownPixel_ = pixel;
     SendMessageA(hwnd_, PBM_SETPOS, static_cast<WPARAM>(Scaled(position_)), 0);
   }
   std::int64_t Position() const override { return position_; }
@@ -107,7 +114,16 @@ class Bar : public Widget<ProgressBar> {
     if (max_ <= INT_MAX) return static_cast<LPARAM>(value);
     return static_cast<LPARAM>(static_cast<double>(value) / static_cast<double>(max_) * INT_MAX);
   }
+  // Where the filled part ends (a bar not yet laid out counts a thousand steps).
+  int Pixel(std::int64_t value) const {
+    if (max_ <= 0) return 0;
+    RECT r{};
+    GetClientRect(hwnd_, &r);
+    const int width = r.right > r.left ? r.right - r.left : 1000;
+    return static_cast<int>(static_cast<double>(value) / static_cast<double>(max_) * width);
+  }
   std::int64_t max_ = 100, position_ = 0;
+  int shownPixel_ = -1;
 };
 
 class Check : public Widget<CheckBox> {

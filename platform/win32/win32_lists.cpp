@@ -1,5 +1,6 @@
 // The list views (report rows with a picture and texts) and the filter
 // boxes (a drop-down list of "description|mask" items).
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,50 +10,64 @@
 namespace vant::win32::widgets {
 namespace {
 
+// A virtual (owner-data) report list: the control holds only the number of
+// rows, their selection and focus; the pictures, check marks and texts are
+// ours and given when it paints a row. Adding a row sends nothing: the count
+// reaches the control by one posted message, handled with the next batch of
+// window messages, so filling 100,000 rows costs no drawing per row.
 class List : public Widget<ListView> {
  public:
   using Widget::Widget;
-  void Clear() override { ListView_DeleteAllItems(hwnd_); }
-  int AddRow(int image, const std::vector<std::string>& texts, void* data) override {
-    LVITEMA item{};
-    item.mask = LVIF_IMAGE | LVIF_PARAM | LVIF_TEXT;
-    item.iItem = RowCount();
-    item.iImage = image;
-    item.lParam = reinterpret_cast<LPARAM>(data);
-    char empty[] = "";
-    item.pszText = empty;
-    const int row = static_cast<int>(SendMessageA(hwnd_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0) return row;
-    for (std::size_t k = 0; k < texts.size(); ++k) {
-      LVITEMA sub{};
-      sub.iSubItem = static_cast<int>(k + 1);
-      sub.pszText = const_cast<char*>(texts[k].c_str());
-      SendMessageA(hwnd_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
-    }
-    return row;
+  ~List() override {
+    if (hwnd_) RemoveWindowSubclass(hwnd_, SyncProc, kSyncId);
   }
-  int RowCount() const override { return ListView_GetItemCount(hwnd_); }
+  void Listen() { SetWindowSubclass(hwnd_, SyncProc, kSyncId, reinterpret_cast<DWORD_PTR>(this)); }
+
+  void Clear() override {
+    rows_.clear();
+    cachedRow_ = -1;
+    shown_ = 0;
+    // The answer to its delete-all notification spares a notification per row.
+    ListView_DeleteAllItems(hwnd_);
+  }
+  int AddRow(int image, void* data) override {
+    rows_.push_back({data, image, false});
+    cachedRow_ = -1;
+    if (!syncPosted_) syncPosted_ = PostMessageA(hwnd_, kSyncMessage, 0, 0) != FALSE;
+    return static_cast<int>(rows_.size()) - 1;
+  }
+  int RowCount() const override { return static_cast<int>(rows_.size()); }
   int SelectedCount() const override { return static_cast<int>(ListView_GetSelectedCount(hwnd_)); }
   int NextSelected(int row) const override { return ListView_GetNextItem(hwnd_, row, LVNI_SELECTED); }
-  void* RowData(int row) const override { return reinterpret_cast<void*>(Get(row, LVIF_PARAM).lParam); }
-  int RowImage(int row) const override { return Get(row, LVIF_IMAGE).iImage; }
+  void* RowData(int row) const override { return rows_.at(static_cast<std::size_t>(row)).data; }
+  int RowImage(int row) const override { return rows_.at(static_cast<std::size_t>(row)).image; }
   std::string RowText(int row, int column) const override {
-    char buffer[1024] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
-    SendMessageA(hwnd_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
+    const std::vector<std::string>& texts = Texts(row);
+    return column >= 1 && static_cast<std::size_t>(column) <= texts.size() ? texts[column - 1] : std::string();
   }
   void SetRowSelected(int row, bool selected) override {
+    Sync();
     ListView_SetItemState(hwnd_, row, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
   }
   void SetDoubleBuffered(bool on) override {
     ListView_SetExtendedListViewStyleEx(hwnd_, LVS_EX_DOUBLEBUFFER, on ? LVS_EX_DOUBLEBUFFER : 0);
   }
   LRESULT Notify(NMHDR* header) override {
-    if (header->code == NM_CLICK && OnClick) OnClick();
+    switch (header->code) {
+      case LVN_GETDISPINFOA: Describe(reinterpret_cast<NMLVDISPINFOA*>(header)->item, nullptr); break;
+      case LVN_GETDISPINFOW: {
+        auto& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+        Describe(reinterpret_cast<LVITEMA&>(item), item.mask & LVIF_TEXT ? item.pszText : nullptr);
+        break;
+      }
+      case LVN_DELETEALLITEMS: return TRUE;
+      case LVN_ITEMCHANGED: CheckChanged(*reinterpret_cast<NMLISTVIEW*>(header)); break;
+      case NM_CLICK: {
+        Clicked(*reinterpret_cast<NMITEMACTIVATE*>(header));
+        if (OnClick) OnClick();
+        break;
+      }
+    }
     return 0;
   }
 
@@ -60,13 +75,95 @@ class List : public Widget<ListView> {
   void Restyled() override { ListView_SetTextColor(hwnd_, textColour_); }
 
  private:
-  LVITEMA Get(int row, UINT mask) const {
-    LVITEMA item{};
-    item.mask = mask;
-    item.iItem = row;
-    SendMessageA(hwnd_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    return item;
+  struct Row {
+    void* data;
+    int image;
+    bool checked;
+  };
+  static constexpr UINT kSyncMessage = WM_APP + 0x56;
+  static constexpr UINT_PTR kSyncId = 0x5653;
+
+  // Tells the control how many rows there are, once per batch of additions.
+  void Sync() {
+    syncPosted_ = false;
+    if (shown_ == rows_.size()) return;
+    shown_ = rows_.size();
+    ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
   }
+  static LRESULT CALLBACK SyncProc(HWND hwnd, UINT message, WPARAM w, LPARAM l, UINT_PTR id, DWORD_PTR self) {
+    if (message == kSyncMessage) {
+      reinterpret_cast<List*>(self)->Sync();
+      return 0;
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, SyncProc, id);
+    return DefSubclassProc(hwnd, message, w, l);
+  }
+
+  // The control asks column by column: the row's texts are made once.
+  const std::vector<std::string>& Texts(int row) const {
+    if (row != cachedRow_) {
+      cached_ = TextsOf ? TextsOf(rows_.at(static_cast<std::size_t>(row)).data) : std::vector<std::string>();
+      cachedRow_ = row;
+    }
+    return cached_;
+  }
+
+  // What the control asks of a row it paints. `wide` is where a Unicode
+  // request wants its text (the layouts of the two requests differ only there).
+  void Describe(LVITEMA& item, wchar_t* wide) const {
+    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
+    const Row& row = rows_[static_cast<std::size_t>(item.iItem)];
+    if (item.mask & LVIF_IMAGE) item.iImage = item.iSubItem == 0 ? row.image : -1;
+    if (item.mask & LVIF_STATE) {
+      item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(row.checked ? 2 : 1);
+      item.stateMask |= LVIS_STATEIMAGEMASK;
+    }
+    if ((item.mask & LVIF_TEXT) && item.cchTextMax > 0) {
+      const std::vector<std::string>& texts = Texts(item.iItem);
+      const std::size_t column = static_cast<std::size_t>(item.iSubItem);
+      const std::string& text = column >= 1 && column <= texts.size() ? texts[column - 1] : empty_;
+      if (wide) {
+        const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide,
+                                                item.cchTextMax - 1);
+        wide[std::max(written, 0)] = L'\0';
+      } else {
+        lstrcpynA(item.pszText, text.c_str(), item.cchTextMax);
+      }
+    }
+  }
+
+  // The control toggles a check mark by setting the row's state picture.
+  void CheckChanged(const NMLISTVIEW& change) {
+    if (!(change.uChanged & LVIF_STATE) || change.iItem < 0 || static_cast<std::size_t>(change.iItem) >= rows_.size())
+      return;
+    const UINT picture = (change.uNewState & LVIS_STATEIMAGEMASK) >> 12;
+    if (picture != 1 && picture != 2) return;
+    Row& row = rows_[static_cast<std::size_t>(change.iItem)];
+    if (row.checked == (picture == 2)) return;
+    row.checked = picture == 2;
+    toggledByControl_ = true;
+    ListView_RedrawItems(hwnd_, change.iItem, change.iItem);
+  }
+  // A control that reports a click on a check mark without setting the
+  // state picture leaves the toggle to us.
+  void Clicked(const NMITEMACTIVATE& click) {
+    const bool handled = toggledByControl_;
+    toggledByControl_ = false;
+    if (handled || click.iItem < 0 || static_cast<std::size_t>(click.iItem) >= rows_.size()) return;
+    LVHITTESTINFO hit{};
+    hit.pt = click.ptAction;
+    if (ListView_SubItemHitTest(hwnd_, &hit) < 0 || hit.iItem != click.iItem || !(hit.flags & LVHT_ONITEMSTATEICON)) return;
+    rows_[static_cast<std::size_t>(click.iItem)].checked ^= true;
+    ListView_RedrawItems(hwnd_, click.iItem, click.iItem);
+  }
+
+  std::vector<Row> rows_;
+  std::size_t shown_ = 0;  // the count the control has
+  bool syncPosted_ = false;
+  bool toggledByControl_ = false;
+  mutable int cachedRow_ = -1;
+  mutable std::vector<std::string> cached_;
+  const std::string empty_;
 };
 
 class Filter : public Widget<FilterBox> {
@@ -89,6 +186,9 @@ class Filter : public Widget<FilterBox> {
   int SelectedIndex() const override { return static_cast<int>(SendMessageA(hwnd_, CB_GETCURSEL, 0, 0)); }
   void SetSelectedIndex(int index) override { SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
   std::string ItemText(int index) const override { return items_.at(static_cast<std::size_t>(index)).first; }
+  void Command(WORD code) override {
+    if (code == CBN_SELCHANGE && OnChange) OnChange();
+  }
   std::string Mask() const override {
     const int selected = SelectedIndex();
     return selected >= 0 && selected < ItemCount() ? items_[static_cast<std::size_t>(selected)].second : std::string();
@@ -105,9 +205,13 @@ std::unique_ptr<Control> MakeList(Builder& builder, const ComponentLayout& desc,
     case ComponentKind::ListView: {
       auto list = std::make_unique<List>(desc);
       builder.Window(*list, desc, parent, WC_LISTVIEWA, "",
-                     LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | WS_TABSTOP, WS_EX_CLIENTEDGE);
+                     LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | WS_TABSTOP,
+                     WS_EX_CLIENTEDGE);
       HWND hwnd = list->Hwnd();
+      list->Listen();
       ListView_SetExtendedListViewStyle(hwnd, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES);
+      // The check marks are ours: the control asks for them with the texts.
+      ListView_SetCallbackMask(hwnd, LVIS_STATEIMAGEMASK);
       if (HIMAGELIST images = builder.ImagesNamed(desc.Images)) {
         ListView_SetImageList(hwnd, images, LVSIL_SMALL);
         // The check boxes are drawn with the same pictures: state 1 is

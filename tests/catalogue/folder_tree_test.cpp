@@ -149,12 +149,17 @@ TEST(Listing, RowsShowSizesTimesAndFolders) {
   const ComponentLayout listOnly[] = {{.Name = "List", .Kind = ComponentKind::ListView}};
   auto window = toolkit.BuildForm(listOnly);
   auto& list = window->Get<ListView>("List");
-  EXPECT_FALSE(AddFileRow(list, rows, lostFile, true, false));
-  EXPECT_TRUE(AddFileRow(list, rows, big, true, false));
-  EXPECT_TRUE(AddFileRow(list, rows, lostFile, false, false));
+  ShowFileRows(list, [&] { return rows; }, true);
+  EXPECT_FALSE(AddFileRow(list, lostFile, true));
+  EXPECT_TRUE(AddFileRow(list, big, true));
+  EXPECT_TRUE(AddFileRow(list, lostFile, false));
   EXPECT_EQ(list.RowImage(0), 2);
   EXPECT_EQ(list.RowImage(1), 0);
   EXPECT_EQ(list.RowData(0), &big);
+  // Texts are made when read, from the context of that moment.
+  EXPECT_EQ(list.RowText(0, 2), "C:\\Docs\\");
+  rows.DriveLetter = 'D';
+  EXPECT_EQ(list.RowText(1, 2), "D:\\Elementos perdidos\\dir 0x00000077\\Fotos\\");
 
   ChildIndex index;
   index.Build(f.catalogue);

@@ -92,7 +92,7 @@ TEST_F(Busy, AnotherFolderPickedDuringAListingTakesOver) {
   ASSERT_GT(expected.size(), 500u);
 
   headless::ClickNode(tree, form.MyComputerNode());
-  s.Toolkit.Queue([&] { headless::ClickNode(tree, other); }, 100);
+  s.Toolkit.Queue([&] { headless::ClickNode(tree, other); }, 3);
   headless::ClickNode(tree, big);
   EXPECT_EQ(s.Toolkit.PendingActions(), 0u);
   EXPECT_EQ(tree.Selected(), other);
@@ -108,7 +108,7 @@ TEST_F(Busy, TheFilterPressedDuringAListingRestartsIt) {
   int deleted = 0;
   for (const auto& m : manifest) deleted += m.Deleted && !m.Directory && m.Path.rfind("bulk/d00000/", 0) == 0;
   ASSERT_GT(deleted, 10);
-  s.Toolkit.Queue([&] { headless::Click(form.Get<CheckBox>("CheckBox1")); }, 300);
+  s.Toolkit.Queue([&] { headless::Click(form.Get<CheckBox>("CheckBox1")); }, 5);
   headless::ClickNode(tree, Folder("bulk\\d00000"));
   EXPECT_EQ(s.Toolkit.PendingActions(), 0u);
   EXPECT_EQ(list.RowCount(), deleted);

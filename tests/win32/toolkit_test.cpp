@@ -134,13 +134,21 @@ TEST(Win32Toolkit, ListRowsColumnsAndSelection) {
   EXPECT_EQ(column.cx, 60);
   EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_RIGHT);
 
-  int x = 0, y = 0;
-  EXPECT_EQ(list.AddRow(2, {"borrado.txt", "1 KB"}, &x), 0);
-  EXPECT_EQ(list.AddRow(0, {"vivo.doc", "2 KB"}, &y), 1);
-  list.AddRow(0, {"otro", "3 KB"}, nullptr);
+  // Rows are data; their texts are asked for when shown or read.
+  std::vector<std::string> x{"borrado.txt", "1 KB"}, y{"vivo.doc", "2 KB"}, z{"otro", "3 KB"};
+  list.TextsOf = [](void* data) { return *static_cast<std::vector<std::string>*>(data); };
+  EXPECT_EQ(list.AddRow(2, &x), 0);
+  EXPECT_EQ(list.AddRow(0, &y), 1);
+  list.AddRow(0, &z);
   EXPECT_EQ(list.RowCount(), 3);
+  EXPECT_EQ(ListView_GetItemCount(window), 0);  // the control hears of the rows with the next messages
+  b.toolkit.ProcessMessages();
+  EXPECT_EQ(ListView_GetItemCount(window), 3);
   EXPECT_EQ(list.RowText(0, 1), "borrado.txt");
   EXPECT_EQ(list.RowText(1, 2), "2 KB");
+  char shown[32] = {};
+  ListView_GetItemText(window, 2, 1, shown, sizeof shown);
+  EXPECT_STREQ(shown, "otro");
   EXPECT_EQ(list.RowImage(0), 2);
   EXPECT_EQ(list.RowData(1), &y);
   EXPECT_EQ(list.SelectedCount(), 0);
@@ -150,6 +158,22 @@ TEST(Win32Toolkit, ListRowsColumnsAndSelection) {
   EXPECT_EQ(list.NextSelected(-1), 0);
   EXPECT_EQ(list.NextSelected(0), 2);
   EXPECT_EQ(list.NextSelected(2), -1);
+
+  // A click on a row's check mark ticks it, a second one clears it.
+  RECT bounds{};
+  ListView_GetItemRect(window, 1, &bounds, LVIR_BOUNDS);
+  LVHITTESTINFO hit{};
+  hit.pt = {bounds.left, (bounds.top + bounds.bottom) / 2};
+  while (hit.pt.x < bounds.right && !(ListView_SubItemHitTest(window, &hit) >= 0 && (hit.flags & LVHT_ONITEMSTATEICON)))
+    ++hit.pt.x;
+  ASSERT_LT(hit.pt.x, bounds.right) << "no check mark on the row";
+  auto mark = [&](int row) { return ListView_GetItemState(window, row, LVIS_STATEIMAGEMASK) >> 12; };
+  EXPECT_EQ(mark(1), 1u);
+  for (unsigned expected : {2u, 1u}) {
+    MouseClick(window, hit.pt);
+    EXPECT_EQ(mark(1), expected);
+    EXPECT_EQ(mark(0), 1u);
+  }
 
   int clicks = 0;
   list.OnClick = [&] { ++clicks; };
@@ -161,6 +185,7 @@ TEST(Win32Toolkit, ListRowsColumnsAndSelection) {
   EXPECT_EQ(list.NextSelected(-1), 1);
   list.Clear();
   EXPECT_EQ(list.RowCount(), 0);
+  EXPECT_EQ(ListView_GetItemCount(window), 0);
 }
 
 TEST(Win32Toolkit, SmallControlsAnswerTheirMessages) {
