@@ -229,6 +229,7 @@ void TVANT1::TreeView1Change(TreeNode node) {
     // restarts the listing, which reads it again.
     bool deletedOnly = Get<CheckBox>("CheckBox1").Checked();
     PumpBudget pump(64, 4096, toolkit_.PumpInterval());
+    bool settled = false;  // messages processed after the last row
     for (std::size_t k = 0;;) {
       if (abandoned_) break;
       if (pendingNode_ != currentNode_) {
@@ -245,6 +246,7 @@ void TVANT1::TreeView1Change(TreeNode node) {
         data = static_cast<const FolderNodeData*>(tree_->Data(currentNode_));
         files = children_.FilesOf(data->RecordNumber);
         k = 0;
+        settled = false;
         continue;
       }
       if (relistRequested_) {
@@ -252,9 +254,16 @@ void TVANT1::TreeView1Change(TreeNode node) {
         list1_->Clear();
         deletedOnly = Get<CheckBox>("CheckBox1").Checked();
         k = 0;
+        settled = false;
         continue;
       }
-      if (k >= files.size()) break;
+      if (k >= files.size()) {
+        // The last rows reach the window, and a choice made meanwhile is taken.
+        if (settled) break;
+        settled = true;
+        Pump();
+        continue;
+      }
       AddFileRow(*list1_, catalogue_.At(files[k++]), deletedOnly);
       if (pump.Due()) Pump();
     }
@@ -451,6 +460,8 @@ void TVANT1::RunSearch() {
         if (searchRestart_ || abandoned_) break;
       }
     }
+    // The last rows reach the window before the pass ends.
+    if (!abandoned_ && catalogue_.Generation() == generation) progress.Pump();
     progress.Finish();
     if (searchRestart_) {
       // The deleted-only box was pressed meanwhile: a fresh list, once.
