@@ -74,6 +74,7 @@ class TimedToolkit : public vant::Toolkit {
   bool SaveDialog(vant::SaveDialogOptions& options) override { return real_.SaveDialog(options); }
   int SetHourglass() override { return real_.SetHourglass(); }
   void RestoreCursor(int token) override { real_.RestoreCursor(token); }
+  std::chrono::microseconds PumpInterval() const override { return real_.PumpInterval(); }
 
   void ProcessMessages() override {
     StepWatch* watch = watch_;

@@ -61,6 +61,10 @@ class List : public Widget<ListView> {
         break;
       }
       case LVN_DELETEALLITEMS: return TRUE;
+      // Typing in the list finds nothing, as when its first column (a
+      // picture without text) was the control's own.
+      case LVN_ODFINDITEMA:
+      case LVN_ODFINDITEMW: return -1;
       case LVN_ITEMCHANGED: CheckChanged(*reinterpret_cast<NMLISTVIEW*>(header)); break;
       case NM_CLICK: {
         Clicked(*reinterpret_cast<NMITEMACTIVATE*>(header));
