@@ -22,22 +22,28 @@ class WorkObserver {
   virtual void ReportError(std::string_view /*text*/) {}
 };
 
-// When long work should process messages: every `interval` (15 ms unless
-// told), and at least every `maxSteps` steps so a coarse clock cannot starve
-// the user. The clock is read only every `clockStride` steps: reading it per
-// record would cost more than decoding some records.
+// When long work should process messages: after `interval` of work (15 ms
+// unless told) counted from the end of the last processing, so slow message
+// handling (painting) cannot crowd the work out; and at least every
+// `maxSteps` steps so a coarse clock cannot starve the user. The clock is
+// read only every `clockStride` steps: reading it per record would cost more
+// than decoding some records.
 class PumpBudget {
  public:
-  explicit PumpBudget(std::uint32_t clockStride = 64, std::uint32_t maxSteps = 4096,
+  explicit PumpBudget(std::uint32_t clockStride = 64, std::uint32_t maxSteps = 65536,
                       std::chrono::microseconds interval = std::chrono::milliseconds(15))
       : stride_(clockStride), maxSteps_(maxSteps), interval_(interval) {}
   bool Due() {
+    if (pumped_) {
+      // The step after a processing of messages: the work starts again now.
+      pumped_ = false;
+      last_ = Clock::now();
+    }
     ++steps_;
     if (steps_ % stride_ != 0) return false;
-    const auto now = Clock::now();
-    if (now - last_ < interval_ && steps_ < maxSteps_) return false;
-    last_ = now;
+    if (Clock::now() - last_ < interval_ && steps_ < maxSteps_) return false;
     steps_ = 0;
+    pumped_ = true;
     return true;
   }
 
@@ -46,6 +52,7 @@ class PumpBudget {
   std::uint32_t stride_, maxSteps_;
   std::chrono::microseconds interval_;
   std::uint32_t steps_ = 0;
+  bool pumped_ = false;
   Clock::time_point last_ = Clock::now();
 };
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "catalogue/folder_tree.h"
 #include "catalogue/search.h"
@@ -228,7 +229,7 @@ void TVANT1::TreeView1Change(TreeNode node) {
     // The box can change only while messages are processed; pressing it
     // restarts the listing, which reads it again.
     bool deletedOnly = Get<CheckBox>("CheckBox1").Checked();
-    PumpBudget pump(64, 4096, toolkit_.PumpInterval());
+    PumpBudget pump(64, 65536, toolkit_.PumpInterval());
     bool settled = false;  // messages processed after the last row
     for (std::size_t k = 0;;) {
       if (abandoned_) break;
@@ -361,7 +362,7 @@ bool TVANT1::Analyse(char letter, const std::string& documents, bool haveDocumen
       ClearStageMarks();
       return false;
     }
-    tree_->SortChildren(nullptr, true);
+    SortFolderTree();
     if (lostItems_) tree_->MoveToEnd(lostItems_);
   }
   if (haveDocuments && !documents.empty() && documents[0] == loadedDrive_) {
@@ -385,6 +386,20 @@ bool TVANT1::Analyse(char letter, const std::string& documents, bool haveDocumen
   ClearStageMarks();
   Get<Control>("Panel5").SetVisible(false);
   return true;
+}
+
+// Node by node, processing messages between: a drive holds thousands of
+// folders, and each costs the window system several requests.
+void TVANT1::SortFolderTree() {
+  PumpBudget pump(1, 65536, toolkit_.PumpInterval());
+  std::vector<TreeNode> work{nullptr};
+  while (!work.empty()) {
+    const TreeNode node = work.back();
+    work.pop_back();
+    tree_->SortChildren(node, false);
+    for (TreeNode c = tree_->FirstChild(node); c; c = tree_->NextSibling(c)) work.push_back(c);
+    if (pump.Due()) Pump();
+  }
 }
 
 void TVANT1::CheckBox1Click() {
@@ -441,7 +456,7 @@ void TVANT1::RunSearch() {
     searchMask_ = filter.Mask();
     searchWholeName_ = Get<CheckBox>("CheckBox8").Checked();
     const bool deletedOnly = Get<CheckBox>("CheckBox2").Checked();
-    PumpBudget pump(64, 4096, toolkit_.PumpInterval());
+    PumpBudget pump(64, 65536, toolkit_.PumpInterval());
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
       progress.StepProgress(1);
       FileEntry& entry = catalogue_.At(i);

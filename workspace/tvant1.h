@@ -72,6 +72,7 @@ class TVANT1 {
   void ClearStageMarks();
   void SetStageMark(std::string_view image, int mark);
   void DiscardCatalogue();
+  void SortFolderTree();
   bool Listable(TreeNode node) const;
   void EndRun();
   void RunSearch();

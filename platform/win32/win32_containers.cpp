@@ -144,8 +144,19 @@ std::unique_ptr<Control> MakeContainer(Builder& builder, const ComponentLayout& 
   }
 }
 
+LRESULT CALLBACK WidgetProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+  Core* core = OwnCoreOf(hwnd);
+  const WNDPROC previous = core ? core->Previous() : nullptr;
+  if (!previous) return DefWindowProcA(hwnd, message, w, l);
+  LRESULT result = 0;
+  if (core->Form() && core->Form()->ChildMessage(hwnd, message, w, l, result)) return result;
+  if (core->OwnMessage(message, w, l, result)) return result;
+  if (message == WM_NCDESTROY) core->Unhook();
+  return CallWindowProcA(previous, hwnd, message, w, l);
+}
+
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
-  Core* self = CoreOf(hwnd);
+  Core* self = OwnCoreOf(hwnd);
   switch (message) {
     case WM_COMMAND:
       if (Core* child = CoreOf(reinterpret_cast<HWND>(l))) {
@@ -213,7 +224,7 @@ LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
       }
       break;
     case WM_NCDESTROY:
-      RemovePropA(hwnd, kCoreProperty);
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       break;
   }
   return DefWindowProcA(hwnd, message, w, l);

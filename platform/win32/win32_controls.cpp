@@ -214,29 +214,24 @@ class BitButton : public Widget<Button> {
 class Edit : public Widget<EditBox> {
  public:
   using Widget::Widget;
-  ~Edit() override {
-    if (hwnd_) RemoveWindowSubclass(hwnd_, KeyProc, 1);
-  }
   void SetText(std::string_view text) override { SetWindowTextA(hwnd_, std::string(text).c_str()); }
   std::string Text() const override {
     std::string text(static_cast<std::size_t>(GetWindowTextLengthA(hwnd_)) + 1, '\0');
     text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd_, text.data(), static_cast<int>(text.size()))));
     return text;
   }
-  void Listen() { SetWindowSubclass(hwnd_, KeyProc, 1, reinterpret_cast<DWORD_PTR>(this)); }
-
- private:
   // Each typed character passes the form's handler first; 0 swallows it,
   // and so does Enter, which a one-line edit has no use for.
-  static LRESULT CALLBACK KeyProc(HWND hwnd, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR self) {
-    if (message == WM_CHAR) {
-      auto* edit = reinterpret_cast<Edit*>(self);
-      char key = static_cast<char>(w);
-      if (edit->OnKeyPress) edit->OnKeyPress(key);
-      if (key == 0 || key == '\r') return 0;
-      w = static_cast<unsigned char>(key);
+  bool OwnMessage(UINT message, WPARAM& w, LPARAM, LRESULT& result) override {
+    if (message != WM_CHAR) return false;
+    char key = static_cast<char>(w);
+    if (OnKeyPress) OnKeyPress(key);
+    if (key == 0 || key == '\r') {
+      result = 0;
+      return true;
     }
-    return DefSubclassProc(hwnd, message, w, l);
+    w = static_cast<unsigned char>(key);
+    return false;
   }
 };
 
@@ -323,7 +318,6 @@ std::unique_ptr<Control> MakeSmall(Builder& builder, const ComponentLayout& desc
     case K::Edit: {
       auto edit = std::make_unique<Edit>(desc);
       builder.Window(*edit, desc, parent, "EDIT", caption, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
-      edit->Listen();
       return edit;
     }
     default: return nullptr;

@@ -13,8 +13,6 @@
 namespace vant::win32::widgets {
 namespace {
 
-constexpr char kFormProperty[] = "VantFormWindow";
-constexpr UINT_PTR kListenId = 2;
 constexpr int kScrollLine = 16;
 
 void Validate(const FormProperties& p) {
@@ -241,25 +239,24 @@ class FormImpl : public FormWindow, public Owner, public Builder {
 
   // Every child window reports its focus changes, and with KeyPreview its
   // characters go through the form's OnKeyPress first: 0 swallows one,
-  // another value replaces it. Installed after the control's own
-  // subclassing, so it runs before it.
-  void Listen(HWND window) { SetWindowSubclass(window, ChildProc, kListenId, reinterpret_cast<DWORD_PTR>(this)); }
-  static LRESULT CALLBACK ChildProc(HWND hwnd, UINT message, WPARAM w, LPARAM l, UINT_PTR id, DWORD_PTR data) {
-    auto* form = reinterpret_cast<FormImpl*>(data);
+  // another value replaces it. This runs before the widget's own handling.
+  bool ChildMessage(HWND, UINT message, WPARAM& w, LPARAM, LRESULT& result) override {
     switch (message) {
       case WM_CHAR:
-        if (form->properties_.KeyPreview && form->OnKeyPress && !form->closing_) {
+        if (properties_.KeyPreview && OnKeyPress && !closing_) {
           char key = static_cast<char>(w);
-          form->OnKeyPress(key);
-          if (key == 0) return 0;
+          OnKeyPress(key);
+          if (key == 0) {
+            result = 0;
+            return true;
+          }
           w = static_cast<unsigned char>(key);
         }
         break;
-      case WM_SETFOCUS: form->FocusArrived(reinterpret_cast<HWND>(w)); break;
-      case WM_KILLFOCUS: form->FocusLeft(reinterpret_cast<HWND>(w)); break;
-      case WM_NCDESTROY: RemoveWindowSubclass(hwnd, ChildProc, id); break;
+      case WM_SETFOCUS: FocusArrived(reinterpret_cast<HWND>(w)); break;
+      case WM_KILLFOCUS: FocusLeft(reinterpret_cast<HWND>(w)); break;
     }
-    return DefSubclassProc(hwnd, message, w, l);
+    return false;
   }
 
   // ---- colour, font and frame
@@ -430,8 +427,7 @@ class FormImpl : public FormWindow, public Owner, public Builder {
              !(control = MakeList(*this, desc, parent)))
       control = MakeSmall(*this, desc, parent);
     if (!control) throw std::logic_error("a component of an unknown kind: " + std::string(desc.Name));
-    if (auto* core = dynamic_cast<Core*>(control.get()); core && core->Hwnd() && core->Hwnd() != top_)
-      Listen(core->Hwnd());
+    if (auto* core = dynamic_cast<Core*>(control.get()); core && core->Hwnd() && core->Hwnd() != top_) core->Hook();
     widgets_.push_back(std::move(control));
   }
 
@@ -448,7 +444,6 @@ class FormImpl : public FormWindow, public Owner, public Builder {
                                   ModuleInstance(), nullptr);
     if (!form->hwnd_) throw std::runtime_error("the form's window cannot be made");
     Attach(*form);
-    SetPropA(form->hwnd_, kFormProperty, this);
     top_ = form->hwnd_;
     formCore_ = form.get();
     properties_.Caption = caption;
@@ -475,7 +470,7 @@ class FormImpl : public FormWindow, public Owner, public Builder {
     core.brush_ = CreateSolidBrush(core.background_);
   }
   void Attach(Core& core) {
-    SetPropA(core.hwnd_, kCoreProperty, &core);
+    core.Tie(core.hwnd_);
     SendMessageA(core.hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(core.font_), FALSE);
     // Later components lie over earlier ones, as the layout draws them.
     SetWindowPos(core.hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -495,9 +490,10 @@ class FormImpl : public FormWindow, public Owner, public Builder {
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
   LRESULT result = 0;
-  if (auto* form = static_cast<FormImpl*>(GetPropA(hwnd, kFormProperty)); form && form->FormMessage(message, w, l, result))
-    return result;
-  if (message == WM_NCDESTROY) RemovePropA(hwnd, kFormProperty);
+  // The form's own widget leads to it (a host may subclass the window itself).
+  if (Core* self = OwnCoreOf(hwnd); self && self->Form()) {
+    if (static_cast<FormImpl*>(self->Form())->FormMessage(message, w, l, result)) return result;
+  }
   return ContainerProc(hwnd, message, w, l);
 }
 

@@ -18,10 +18,6 @@ namespace {
 class List : public Widget<ListView> {
  public:
   using Widget::Widget;
-  ~List() override {
-    if (hwnd_) RemoveWindowSubclass(hwnd_, SyncProc, kSyncId);
-  }
-  void Listen() { SetWindowSubclass(hwnd_, SyncProc, kSyncId, reinterpret_cast<DWORD_PTR>(this)); }
 
   void Clear() override {
     rows_.clear();
@@ -85,7 +81,6 @@ class List : public Widget<ListView> {
     bool checked;
   };
   static constexpr UINT kSyncMessage = WM_APP + 0x56;
-  static constexpr UINT_PTR kSyncId = 0x5653;
 
   // Tells the control how many rows there are, once per batch of additions.
   void Sync() {
@@ -94,13 +89,11 @@ class List : public Widget<ListView> {
     shown_ = rows_.size();
     ListView_SetItemCountEx(hwnd_, static_cast<int>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
   }
-  static LRESULT CALLBACK SyncProc(HWND hwnd, UINT message, WPARAM w, LPARAM l, UINT_PTR id, DWORD_PTR self) {
-    if (message == kSyncMessage) {
-      reinterpret_cast<List*>(self)->Sync();
-      return 0;
-    }
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, SyncProc, id);
-    return DefSubclassProc(hwnd, message, w, l);
+  bool OwnMessage(UINT message, WPARAM&, LPARAM, LRESULT& result) override {
+    if (message != kSyncMessage) return false;
+    Sync();
+    result = 0;
+    return true;
   }
 
   // The control asks column by column: the row's texts are made once.
@@ -212,7 +205,6 @@ std::unique_ptr<Control> MakeList(Builder& builder, const ComponentLayout& desc,
                      LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | WS_TABSTOP,
                      WS_EX_CLIENTEDGE);
       HWND hwnd = list->Hwnd();
-      list->Listen();
       ListView_SetExtendedListViewStyle(hwnd, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES);
       // The check marks are ours: the control asks for them with the texts.
       ListView_SetCallbackMask(hwnd, LVIS_STATEIMAGEMASK);

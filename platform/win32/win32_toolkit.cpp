@@ -72,10 +72,6 @@ void RegisterClasses() {
 
 namespace {
 
-int LstrcmpOrder(std::string_view a, std::string_view b) {
-  return lstrcmpA(std::string(a).c_str(), std::string(b).c_str());
-}
-
 }  // namespace
 
 Toolkit::Toolkit(DialogAnswerer* dialogs, HWND parent, Compare compare)
@@ -85,7 +81,6 @@ Toolkit::Toolkit(DialogAnswerer* dialogs, HWND parent, Compare compare)
     own_ = std::make_unique<SystemDialogs>();
     dialogs_ = own_.get();
   }
-  if (!compare_) compare_ = LstrcmpOrder;
 }
 
 Toolkit::~Toolkit() = default;

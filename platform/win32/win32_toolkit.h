@@ -20,6 +20,7 @@ class Toolkit : public vant::Toolkit {
   using Compare = std::function<int(std::string_view, std::string_view)>;
   // `dialogs` answers the modal dialogs (null: the system's own, which a
   // user answers). `parent` non-null builds the form as its child window.
+  // `compare` orders the tree's nodes (none: the system's order, lstrcmp's).
   explicit Toolkit(DialogAnswerer* dialogs = nullptr, HWND parent = nullptr, Compare compare = {});
   ~Toolkit() override;
 

@@ -1,5 +1,6 @@
 // The tree view: nodes carry their text and data in items of their own, so
 // deletion events can still read them while the control lets a node go.
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -14,7 +15,9 @@ class Tree : public Widget<TreeView> {
   Tree(const ComponentLayout& desc, Toolkit::Compare compare) : Widget(desc), compare_(std::move(compare)) {}
 
   TreeNode AddChild(TreeNode parent, std::string_view text, void* data, int image, int selectedImage) override {
-    auto* item = new Item{std::string(text), data, 0};
+    // Orders by insertion: equal texts keep it through every sort, and a
+    // sort need not number a folder's children first (a message each).
+    auto* item = new Item{std::string(text), data, ++insertions_};
     TVINSERTSTRUCTA insert{};
     insert.hParent = parent ? Of(parent) : TVI_ROOT;
     insert.hInsertAfter = TVI_LAST;
@@ -58,17 +61,21 @@ class Tree : public Widget<TreeView> {
     SortBy(parent, true);
   }
   void SortChildren(TreeNode node, bool recursive) override {
+    // One redraw at the end, not one per folder sorted (a drive may hold
+    // thousands); a folder with one child or none is left alone.
+    if (recursive) SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
     std::vector<TreeNode> work{node};
     while (!work.empty()) {
       TreeNode n = work.back();
       work.pop_back();
-      int order = 0;
-      for (TreeNode c = FirstChild(n); c; c = NextSibling(c)) {
-        ItemOf(c)->order = ++order;  // equal texts keep their order
-        if (recursive) work.push_back(c);
-      }
-      SortBy(n, false);
+      const TreeNode first = FirstChild(n);
+      if (first && NextSibling(first)) SortBy(n, false);
+      if (recursive)
+        for (TreeNode c = first; c; c = NextSibling(c)) work.push_back(c);
     }
+    if (!recursive) return;
+    SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
   }
   void Select(TreeNode node) override {
     if (node == Selected()) return;
@@ -138,6 +145,7 @@ class Tree : public Widget<TreeView> {
     std::string text;
     void* data;
     int order;
+    std::string key;  // the text's sort key, made at its first comparison
   };
   static HTREEITEM Of(TreeNode node) { return reinterpret_cast<HTREEITEM>(node); }
   static TreeNode Node(HTREEITEM item) { return reinterpret_cast<TreeNode>(item); }
@@ -172,9 +180,24 @@ class Tree : public Widget<TreeView> {
     auto* x = reinterpret_cast<Item*>(a);
     auto* y = reinterpret_cast<Item*>(b);
     if (!request->byOrderOnly) {
-      if (int c = request->tree->compare_(x->text, y->text)) return c;
+      const auto& compare = request->tree->compare_;
+      if (int c = compare ? compare(x->text, y->text) : SortKey(*x).compare(SortKey(*y))) return c;
     }
     return x->order < y->order ? -1 : x->order > y->order ? 1 : 0;
+  }
+  // Without an order of the toolkit's user, the system's (lstrcmp's): its
+  // sort keys, made once per text, compare byte by byte as lstrcmp compares
+  // the texts, and sorting a folder of thousands of folders compares each
+  // text many times.
+  static const std::string& SortKey(Item& item) {
+    if (item.key.empty()) {
+      const int length = static_cast<int>(std::min<std::size_t>(item.text.size(), INT_MAX / 4));
+      const LCID locale = GetThreadLocale();
+      const int size = LCMapStringA(locale, LCMAP_SORTKEY, item.text.data(), length, nullptr, 0);
+      item.key.resize(static_cast<std::size_t>(std::max(size, 1)));
+      if (size > 0) LCMapStringA(locale, LCMAP_SORTKEY, item.text.data(), length, reinterpret_cast<LPSTR>(item.key.data()), size);
+    }
+    return item.key;
   }
   void SortBy(TreeNode parent, bool byOrderOnly) {
     SortRequest request{this, byOrderOnly};
@@ -186,6 +209,7 @@ class Tree : public Widget<TreeView> {
   }
 
   Toolkit::Compare compare_;
+  int insertions_ = 0;
   bool quiet_ = false;
   HTREEITEM dying_ = nullptr;
   Item* dyingItem_ = nullptr;

@@ -18,7 +18,6 @@ namespace vant::win32::widgets {
 inline constexpr char kFormClass[] = "VantForm";
 inline constexpr char kContainerClass[] = "VantContainer";
 inline constexpr char kPictureClass[] = "VantPicture";
-inline constexpr char kCoreProperty[] = "VantCore";
 
 // The module (exe or DLL) this toolkit is linked into: its window classes
 // and windows belong to it, not to whatever program loaded it.
@@ -35,13 +34,21 @@ class Owner {
  public:
   virtual ~Owner() = default;
   virtual bool Busy() const = 0;
+  // Sees every message of a child widget's window first (focus, keys):
+  // true when it handled the message, with `result`.
+  virtual bool ChildMessage(HWND /*child*/, UINT /*message*/, WPARAM& /*w*/, LPARAM /*l*/, LRESULT& /*result*/) {
+    return false;
+  }
 };
+
+LRESULT CALLBACK WidgetProc(HWND hwnd, UINT message, WPARAM w, LPARAM l);
 
 // The part every windowed widget shares: its window, colours and font, and
 // the events its parent window passes on to it.
 class Core {
  public:
   virtual ~Core() {
+    Unhook();
     if (brush_) DeleteObject(brush_);
   }
   HWND Hwnd() const { return hwnd_; }
@@ -57,6 +64,28 @@ class Core {
   virtual void Paint(HDC /*dc*/, const RECT& /*client*/) {}
   // Runs while every window still exists, children before parents.
   virtual void BeforeDestroy() {}
+  // A message of the widget's own window, after its form's look and before
+  // its class handles it: true when handled, with `result`.
+  virtual bool OwnMessage(UINT /*message*/, WPARAM& /*w*/, LPARAM /*l*/, LRESULT& /*result*/) { return false; }
+
+  // Ties the window to this widget: its user data, then (for a child of
+  // the form) its messages through WidgetProc. Window properties would do
+  // as well but cost a round trip to the window server per message on
+  // some systems, and a list asks for every cell it paints by a message.
+  void Tie(HWND window) { SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this)); }
+  void Hook() {
+    previous_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WidgetProc)));
+  }
+  void Unhook() {
+    if (!previous_) return;
+    if (IsWindow(hwnd_)) {
+      SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+      SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    }
+    previous_ = nullptr;
+  }
+  WNDPROC Previous() const { return previous_; }
   // Colours of a child that asks its parent (labels, check boxes, edits).
   HBRUSH Colours(HDC dc) {
     SetTextColor(dc, textColour_);
@@ -87,9 +116,17 @@ class Core {
   HFONT font_ = nullptr;
   bool followsColour_ = false, followsFont_ = false, fixedBackground_ = false;
   std::string caption_;
+  WNDPROC previous_ = nullptr;
 };
 
-inline Core* CoreOf(HWND hwnd) { return hwnd ? static_cast<Core*>(GetPropA(hwnd, kCoreProperty)) : nullptr; }
+// The widget of a child window of a form, or null for any other window
+// (a notification may come from a window that is not ours).
+inline Core* CoreOf(HWND hwnd) {
+  if (!hwnd || reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC)) != &WidgetProc) return nullptr;
+  return reinterpret_cast<Core*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+// The widget of a window of our own classes (a container, the form).
+inline Core* OwnCoreOf(HWND hwnd) { return reinterpret_cast<Core*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
 template <class Interface>
 class Widget : public Interface, public Core {
