@@ -30,7 +30,7 @@ class WorkObserver {
 // than decoding some records.
 class PumpBudget {
  public:
-  explicit PumpBudget(std::uint32_t clockStride = 64, std::uint32_t maxSteps = 65536,
+  explicit PumpBudget(std::uint32_t clockStride = 64, std::uint32_t maxSteps = 16384,
                       std::chrono::microseconds interval = std::chrono::milliseconds(15))
       : stride_(clockStride), maxSteps_(maxSteps), interval_(interval) {}
   bool Due() {

@@ -1,5 +1,6 @@
 #include "workspace/tvant1.h"
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -440,7 +441,11 @@ void TVANT1::RunSearch() {
   label.SetVisible(true);
   bar.SetVisible(true);
   Progress progress(*this, &bar);
-  const LowerCase lower = [this](unsigned char c) { return system_.ToLower(c); };
+  // The system's lower case of each byte, asked once: asked per character
+  // of a million names it would cost more than the search itself.
+  std::array<unsigned char, 256> lowered{};
+  for (int c = 0; c < 256; ++c) lowered[c] = system_.ToLower(static_cast<unsigned char>(c));
+  const LowerCase lower = [&lowered](unsigned char c) { return lowered[c]; };
   bool again = true;
   while (again && !abandoned_) {
     again = false;
