@@ -183,6 +183,18 @@ TEST(Win32Toolkit, ListRowsColumnsAndSelection) {
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(list.SelectedCount(), 1);  // a plain click selects that row alone
   EXPECT_EQ(list.NextSelected(-1), 1);
+
+  // A window that is not one of the form's may notify the form too: it is
+  // not taken for a widget, whatever its user data holds.
+  HWND stranger = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, GetParent(window), nullptr, nullptr, nullptr);
+  ASSERT_NE(stranger, nullptr);
+  int notAWidget = 0;
+  SetWindowLongPtrA(stranger, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&notAWidget));
+  NMHDR note{stranger, 0, static_cast<UINT>(NM_CLICK)};
+  EXPECT_EQ(SendMessageA(GetParent(window), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note)), 0);
+  SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), reinterpret_cast<LPARAM>(stranger));
+  EXPECT_EQ(clicks, 1);
+  DestroyWindow(stranger);
   list.Clear();
   EXPECT_EQ(list.RowCount(), 0);
   EXPECT_EQ(ListView_GetItemCount(window), 0);
