@@ -84,6 +84,27 @@ class ListView : public Control {
   // picture) of the row holding `data`.
   std::function<std::vector<std::string>(void* data)> TextsOf;
   std::function<void()> OnClick;
+
+ protected:
+  // The texts of row `row` (holding `data`), made once while its columns
+  // are read one after the other, by a caller or by a window painting it.
+  // A list forgets them when its rows change.
+  const std::vector<std::string>& RowTexts(int row, void* data) const {
+    if (row != textsRow_) {
+      texts_ = TextsOf ? TextsOf(data) : std::vector<std::string>();
+      textsRow_ = row;
+    }
+    return texts_;
+  }
+  std::string ColumnText(int row, void* data, int column) const {
+    const std::vector<std::string>& texts = RowTexts(row, data);
+    return column >= 1 && static_cast<std::size_t>(column) <= texts.size() ? texts[column - 1] : std::string();
+  }
+  void ForgetTexts() { textsRow_ = -1; }
+
+ private:
+  mutable int textsRow_ = -1;
+  mutable std::vector<std::string> texts_;
 };
 
 class ProgressBar : public Control {

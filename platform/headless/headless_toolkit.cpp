@@ -152,11 +152,11 @@ class List : public Widget<ListView> {
   using Widget::Widget;
   void Clear() override {
     rows_.clear();
-    cachedRow_ = -1;
+    ForgetTexts();
   }
   int AddRow(int image, void* data) override {
     rows_.push_back({image, data, false});
-    cachedRow_ = -1;
+    ForgetTexts();
     return static_cast<int>(rows_.size()) - 1;
   }
   int RowCount() const override { return static_cast<int>(rows_.size()); }
@@ -171,14 +171,7 @@ class List : public Widget<ListView> {
   void* RowData(int row) const override { return rows_.at(row).data; }
   int RowImage(int row) const override { return rows_.at(row).image; }
   // Asked of TextsOf when read, as the Windows list asks when it paints.
-  std::string RowText(int row, int column) const override {
-    void* data = rows_.at(row).data;
-    if (row != cachedRow_) {
-      cached_ = TextsOf ? TextsOf(data) : std::vector<std::string>();
-      cachedRow_ = row;
-    }
-    return column >= 1 && static_cast<std::size_t>(column) <= cached_.size() ? cached_[column - 1] : std::string();
-  }
+  std::string RowText(int row, int column) const override { return ColumnText(row, rows_.at(row).data, column); }
   void SetRowSelected(int row, bool selected) override { rows_.at(row).selected = selected; }
   void SetDoubleBuffered(bool) override {}
 
@@ -189,9 +182,6 @@ class List : public Widget<ListView> {
     bool selected;
   };
   std::vector<Row> rows_;
-  // The last row read: its columns are read one after the other.
-  mutable int cachedRow_ = -1;
-  mutable std::vector<std::string> cached_;
 };
 
 class Bar : public Widget<ProgressBar> {
@@ -423,12 +413,6 @@ void Click(CheckBox& box) {
   if (!box.Enabled() || !box.Visible()) return;
   box.SetChecked(!box.Checked());
   if (box.OnClick) box.OnClick();
-}
-
-void Choose(FilterBox& box, int index) {
-  if (!box.Enabled() || !box.Visible() || index == box.SelectedIndex()) return;
-  box.SetSelectedIndex(index);
-  if (box.OnChange) box.OnChange();
 }
 
 void ClickNode(TreeView& tree, TreeNode node) {

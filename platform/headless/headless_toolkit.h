@@ -82,8 +82,6 @@ class Toolkit : public vant::Toolkit {
 void Click(Button& button);
 void Click(CheckBox& box);
 void ClickNode(TreeView& tree, TreeNode node);
-// Picks item `index` of a filter box, as the user does in its drop-down.
-void Choose(FilterBox& box, int index);
 // Selects exactly `rows` and clicks the list.
 void ClickRows(ListView& list, const std::vector<int>& rows);
 // Types `keys` into `edit`; on a form with KeyPreview the form sees each first.

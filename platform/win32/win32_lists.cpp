@@ -21,14 +21,14 @@ class List : public Widget<ListView> {
 
   void Clear() override {
     rows_.clear();
-    cachedRow_ = -1;
+    ForgetTexts();
     shown_ = 0;
     // The answer to its delete-all notification spares a notification per row.
     ListView_DeleteAllItems(hwnd_);
   }
   int AddRow(int image, void* data) override {
     rows_.push_back({data, image, false});
-    cachedRow_ = -1;
+    ForgetTexts();
     if (!syncPosted_) syncPosted_ = PostMessageA(hwnd_, kSyncMessage, 0, 0) != FALSE;
     return static_cast<int>(rows_.size()) - 1;
   }
@@ -38,8 +38,7 @@ class List : public Widget<ListView> {
   void* RowData(int row) const override { return rows_.at(static_cast<std::size_t>(row)).data; }
   int RowImage(int row) const override { return rows_.at(static_cast<std::size_t>(row)).image; }
   std::string RowText(int row, int column) const override {
-    const std::vector<std::string>& texts = Texts(row);
-    return column >= 1 && static_cast<std::size_t>(column) <= texts.size() ? texts[column - 1] : std::string();
+    return ColumnText(row, rows_.at(static_cast<std::size_t>(row)).data, column);
   }
   void SetRowSelected(int row, bool selected) override {
     Sync();
@@ -96,15 +95,6 @@ class List : public Widget<ListView> {
     return true;
   }
 
-  // The control asks column by column: the row's texts are made once.
-  const std::vector<std::string>& Texts(int row) const {
-    if (row != cachedRow_) {
-      cached_ = TextsOf ? TextsOf(rows_.at(static_cast<std::size_t>(row)).data) : std::vector<std::string>();
-      cachedRow_ = row;
-    }
-    return cached_;
-  }
-
   // What the control asks of a row it paints. `wide` is where a Unicode
   // request wants its text (the layouts of the two requests differ only there).
   void Describe(LVITEMA& item, wchar_t* wide) const {
@@ -116,9 +106,7 @@ class List : public Widget<ListView> {
       item.stateMask |= LVIS_STATEIMAGEMASK;
     }
     if ((item.mask & LVIF_TEXT) && item.cchTextMax > 0) {
-      const std::vector<std::string>& texts = Texts(item.iItem);
-      const std::size_t column = static_cast<std::size_t>(item.iSubItem);
-      const std::string& text = column >= 1 && column <= texts.size() ? texts[column - 1] : empty_;
+      const std::string text = ColumnText(item.iItem, row.data, item.iSubItem);
       if (wide) {
         const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide,
                                                 item.cchTextMax - 1);
@@ -158,9 +146,6 @@ class List : public Widget<ListView> {
   std::size_t shown_ = 0;  // the count the control has
   bool syncPosted_ = false;
   bool toggledByControl_ = false;
-  mutable int cachedRow_ = -1;
-  mutable std::vector<std::string> cached_;
-  const std::string empty_;
 };
 
 class Filter : public Widget<FilterBox> {

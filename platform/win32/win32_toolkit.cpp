@@ -70,10 +70,6 @@ void RegisterClasses() {
 
 }  // namespace widgets
 
-namespace {
-
-}  // namespace
-
 Toolkit::Toolkit(DialogAnswerer* dialogs, HWND parent, Compare compare)
     : dialogs_(dialogs), parent_(parent), compare_(std::move(compare)) {
   widgets::RegisterClasses();
